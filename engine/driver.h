@@ -1,0 +1,23 @@
+// Time allocation and the iterative-deepening search driver.
+#pragma once
+#include <atomic>
+
+#include "engine/board.h"
+
+struct TimeControl {
+  int32_t mode;
+  int32_t a, b, c, d;
+};
+
+extern TimeControl timeControl;
+extern int32_t softTimeMs;
+extern int32_t hardTimeMs;
+extern int32_t targetTimeMs;
+extern Stopwatch searchClock;
+extern int32_t currentDepth;
+extern int32_t lastScore;
+extern int32_t timeFactor;
+extern int32_t pvCount;
+
+void allocateTime(int32_t usedMs);
+void iterativeSearch(Position *root, int multiPv);

@@ -1,0 +1,1 @@
+// Output lines (placeholder until the front end lands).
