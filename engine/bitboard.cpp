@@ -1,5 +1,6 @@
 // The bitboard tables built at engine initialisation: square bits, slider
 // masks and magic-indexed attack blocks, leaper and pawn attacks, rays.
+#include <cstddef>
 #include <mutex>
 
 #include "engine/bitboard.h"
@@ -79,9 +80,9 @@ void buildAll() {
     squareBit88[i] = 0;
     notSquareBit88[i] = ~0ULL;
   }
-  int rookIndex = 0, bishopIndex = 0;
+  size_t rookIndex = 0, bishopIndex = 0;
   for (int b = 0; b < 64; b++) {
-    rookOffset[b] = rookIndex;
+    rookOffset[b] = (int32_t)rookIndex;
     squareBit[b] = 1ULL << b;
     notSquareBit[b] = ~squareBit[b];
     squareBit88[sq64To88[b]] = squareBit[b];
@@ -89,13 +90,13 @@ void buildAll() {
 
     // The blocks must fit before they are written: a wrong bits table would
     // otherwise run past the end of the attack arrays.
-    ENGINE_ASSERT(rookIndex + (1 << rookBits[b]) <= (int)(sizeof rookAtts / sizeof rookAtts[0]));
+    ENGINE_ASSERT(rookIndex + ((size_t)1 << rookBits[b]) <= sizeof rookAtts / sizeof rookAtts[0]);
     buildSliderBlock(b, kRookSteps, rookBits[b], rookMagic[b], rookAtts + rookIndex, &rookMask[b]);
-    bishopOffset[b] = bishopIndex;
-    ENGINE_ASSERT(bishopIndex + (1 << bishopBits[b]) <= (int)(sizeof bishopAtts / sizeof bishopAtts[0]));
+    bishopOffset[b] = (int32_t)bishopIndex;
+    ENGINE_ASSERT(bishopIndex + ((size_t)1 << bishopBits[b]) <= sizeof bishopAtts / sizeof bishopAtts[0]);
     buildSliderBlock(b, kBishopSteps, bishopBits[b], bishopMagic[b], bishopAtts + bishopIndex, &bishopMask[b]);
-    rookIndex += 1 << rookBits[b];
-    bishopIndex += 1 << bishopBits[b];
+    rookIndex += (size_t)1 << rookBits[b];
+    bishopIndex += (size_t)1 << bishopBits[b];
 
     whitePawnAttacks[b] = stepBit(b, 7) | stepBit(b, 9);
     blackPawnAttacks[b] = stepBit(b, -9) | stepBit(b, -7);
@@ -118,8 +119,8 @@ void buildAll() {
       couldAttack[b] |= ray;
     }
   }
-  ENGINE_ASSERT(rookIndex == (int)(sizeof rookAtts / sizeof rookAtts[0]));
-  ENGINE_ASSERT(bishopIndex == (int)(sizeof bishopAtts / sizeof bishopAtts[0]));
+  ENGINE_ASSERT(rookIndex == sizeof rookAtts / sizeof rookAtts[0]);
+  ENGINE_ASSERT(bishopIndex == sizeof bishopAtts / sizeof bishopAtts[0]);
 }
 
 std::once_flag builtOnce;

@@ -20,7 +20,8 @@ inline int distanceByDifference(int d) { return distanceByDifferenceData[d + 119
 inline int directionByDifference(int d) { return directionByDifferenceData[d + 119]; }
 
 // Squares (0..63) from which a bitboard step leaves the board, for the steps
-// +-1, +-6, +-7, +-8, +-9, +-10, +-15, +-17.
+// +-1, +-6, +-7, +-8, +-9, +-10, +-15, +-17. Any other value in -17..17 leaves
+// from every square; a value outside that range fails the engine assertion.
 uint64_t edgeBlocked(int step);
 
 extern const int32_t rookBits[64];
@@ -46,8 +47,11 @@ extern uint64_t rays[8][64];  // bitboard steps 1, -1, 8, -8, 9, -9, 7, -7
 extern uint64_t couldAttack[64];
 
 // The thirteen static piece descriptors, one per PieceCode, linked in code order.
+// Direction runs point into directionList; pawns and the empty code have an
+// empty run (firstDirection == lastDirection + 1).
 extern PieceKind PieceType[13];
 
+// Builds the tables above; the first call builds, later calls change nothing.
 void initBitboards();
 
 inline uint64_t rookAttacks(int sq, uint64_t occ) {

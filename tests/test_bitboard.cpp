@@ -233,6 +233,13 @@ TEST(Geometry, EdgeBlockedMatchesFileAndRank) {
   }
   EXPECT_EQ(edgeBlocked(9), 0xFF00000000000000ULL | 0x8080808080808080ULL);
   EXPECT_EQ(edgeBlocked(15), 0xFFFF000000000000ULL | 0x0101010101010101ULL);
+  // Not a bitboard step: no square may take it.
+  EXPECT_EQ(edgeBlocked(16), ~0ULL);
+}
+
+TEST(GeometryDeathTest, EdgeBlockedRejectsStepsOutsideTheTable) {
+  EXPECT_EXIT(edgeBlocked(18), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(edgeBlocked(-64), ::testing::ExitedWithCode(1), "");
 }
 
 TEST(Geometry, DifferenceTablesMatchFileAndRank) {
