@@ -6,7 +6,6 @@ extern Board gameBoard;           // the board of thread 0
 extern Position rootPosition;     // root of every search
 extern GameRecord gameRecord;
 extern int32_t engineSide;        // side to move at the root of the current search
-extern int32_t cannotWinSetting;  // settings word 2 as last applied to the masks
 
 // Returns 0 when accepted, -1 when malformed. A rejected text leaves the game untouched.
 int parseFen(const char *text);

@@ -43,6 +43,8 @@ inline std::atomic<uint32_t> *entryLockWord(HashEntry *e) {
 
 void initKeys();
 uint64_t random64();
+// Keys, attack tables and the game board (no table): safe to run more than once.
+void initEngineCore();
 uint64_t initEngineTables(uint64_t hashBytes);
 uint64_t allocHashTable(HashTable *table, uint64_t bytes);
 void freeHash(HashTable *table);
