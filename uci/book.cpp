@@ -9,20 +9,20 @@
 #include <climits>
 #include <cstring>
 
+#include "engine/game.h"
 #include "engine/makemove.h"
 #include "engine/movegen.h"
 #include "platform/platform.h"
+#include "uci/numbers.h"
+#include "uci/options.h"
+#include "uci/output.h"
+#include "uci/state.h"
 
 BookFile book = {nullptr, 0, 0, 0, {0}};
-void (*bookErrorReporter)(const char *message, const char *detail) = nullptr;
+void (*bookErrorReporter)(const char *message, const char *detail) = reportError;
 
 static void bookError(const char *message, const char *detail) {
-  if (bookErrorReporter) {
-    bookErrorReporter(message, detail);
-  } else {
-    printf("info string Error (%s): %s\n", message, detail);
-    fflush(stdout);
-  }
+  if (bookErrorReporter) bookErrorReporter(message, detail);
 }
 
 // A broken file is reported once; from then on it gives no moves.
@@ -230,4 +230,21 @@ Move probeBook(BookFile *b, Position *pos, int selectivity) {
 
   int pick = chooseBookCandidate(list, n, selectivity, &b->bookSeed);
   return pick < 0 ? NO_MOVE : list[pick].move;
+}
+
+bool playBookMove(int ponderKind) {
+  if (ponderKind == 2 || !isOn(optionValue("OwnBook"))) return false;
+  Move move = probeBook(&book, &rootPosition, parseInt(optionValue("Book_selectivity")));
+  if (moveFrom(move) == NO_SQUARE) return false;
+  Move pv[BEST_MOVE_WORDS];
+  pv[0] = move;
+  for (int i = 1; i < BEST_MOVE_WORDS; i++) pv[i] = NO_MOVE;
+  bestMove[0] = move;
+  bestMove[1] = NO_MOVE;
+  // One info line with the book move as the whole variation (printed as the
+  // previous search's variation count says), then the bestmove line.
+  setNodeCount(0);
+  printPv(0, 0, 0, 0, 0, pv, 0);
+  printBestMove(move, NO_MOVE);
+  return true;
 }

@@ -52,6 +52,12 @@ int chooseBookCandidate(BookCandidate *list, int n, int selectivity, uint32_t *s
 // position's board.
 bool isLegalBookMove(Position *pos, Move move);
 
-// Prints an error line "info string Error (%s): %s". The program installs its
-// own reporter; while this is null the book prints the line itself.
+// The book step of a search command, on the engine thread: when OwnBook is on
+// and the search is not infinite (ponderKind 2), asks the book for a move of
+// the game copy's root (Book_selectivity percent); on a hit sets bestMove,
+// prints the info line of the book move and its bestmove line, and returns
+// true: the module is then not asked to search. False: search as usual.
+bool playBookMove(int ponderKind);
+
+// Where the book's error lines go: reportError, unless replaced (tests).
 extern void (*bookErrorReporter)(const char *message, const char *detail);
