@@ -19,5 +19,11 @@ extern int32_t lastScore;
 extern int32_t timeFactor;
 extern int32_t pvCount;
 
+constexpr int MAX_MULTI_PV = 50;
+constexpr int MAX_ROOT_MOVES = 256;
+
 void allocateTime(int32_t usedMs);
 void iterativeSearch(Position *root, int multiPv);
+// The legal moves of a root position (pseudo-legal moves whose mover's king is
+// not left attacked); returns their number. The position is left as it was.
+int legalRootMoves(Position *root, Move *out);
