@@ -1,3 +1,13 @@
-// tessel_uci: the UCI program (placeholder until the front end lands).
+// tessel_uci: the UCI program.
+#include <unistd.h>
+
 #include <cstdio>
-int main() { return 0; }
+
+#include "uci/startup.h"
+
+int main() {
+  int code = uciMain();
+  fflush(stdout);
+  // Search threads may still be running: leave without running destructors.
+  _exit(code);
+}
