@@ -109,6 +109,8 @@ struct PreparedDataFields {
   int32_t blackShelter;
   int32_t pawnSpan;
   int32_t emptyFiles;
+  int32_t bishopColour[2];     // square colour of a side's single bishop, -1 otherwise
+  uint64_t allPawns[2];        // every pawn of a side (pawns[] keeps the unattacked ones)
   int16_t backwardPressure[2][8];         // [side of the rooks][file]
   int16_t isolatedPressure[2][8];
   int16_t doubledIsolatedPressure[2][8];
