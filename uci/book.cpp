@@ -9,14 +9,9 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/game.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
 #include "platform/platform.h"
-#include "uci/numbers.h"
-#include "uci/options.h"
+#include "uci/legal.h"
 #include "uci/output.h"
-#include "uci/state.h"
 
 BookFile book = {nullptr, 0, 0, 0, {0}};
 void (*bookErrorReporter)(const char *message, const char *detail) = reportError;
@@ -40,7 +35,12 @@ void closeBook(BookFile *b) {
 
 bool openBook(BookFile *b, const char *path) {
   closeBook(b);
-  snprintf(b->path, sizeof b->path, "%s", path ? path : "");
+  if (!path) path = "";
+  if (strlen(path) >= sizeof b->path) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  snprintf(b->path, sizeof b->path, "%s", path);
   // Only a regular file is a book: a directory or a device would open but
   // could not be read (or, for a pipe, block the reader).
   struct stat st;
@@ -94,36 +94,6 @@ static BookCandidate candidateOf(const uint8_t *record) {
   return c;
 }
 
-// Fills out with the legal moves of pos; returns their number.
-static int collectLegalMoves(Position *pos, Move *out) {
-  static Position scratch, child;
-  memcpy(&scratch, pos, sizeof scratch);
-  scratch.nodeFlags &= ~8;   // no threatened piece held back from generation
-  scratch.parent = nullptr;  // no back-and-forth test against earlier plies
-  resetPicker(&scratch);
-  genCaptures(&scratch);
-  genQuietMoves(&scratch);
-  int pseudo = (int)(scratch.moveCursor - scratch.moveList);
-  int n = 0;
-  for (int i = 0; i < pseudo; i++) {
-    Move m = scratch.moveList[i];
-    makeMove(&scratch, m, &child);
-    bool kingTaken = (child.statusFlags & 0x800) && child.score == -MATE_SCORE;
-    bool legal = !kingTaken && !kingAttacked(&child, scratch.side);
-    unmakeMove(&child);
-    if (legal) out[n++] = m;
-  }
-  return n;
-}
-
-bool isLegalBookMove(Position *pos, Move move) {
-  static Move legal[MOVE_LIST_SIZE];
-  int n = collectLegalMoves(pos, legal);
-  for (int i = 0; i < n; i++)
-    if (legal[i] == move) return true;
-  return false;
-}
-
 int chooseBookCandidate(BookCandidate *list, int n, int selectivity, uint32_t *seed) {
   // Sums in 64 bits: a position's weights may total beyond 16 bits.
   int64_t total = 0, heaviest = 0;
@@ -151,7 +121,7 @@ int chooseBookCandidate(BookCandidate *list, int n, int selectivity, uint32_t *s
   return -1;  // not reached: r < total
 }
 
-Move probeBook(BookFile *b, Position *pos, int selectivity) {
+Move probeBook(BookFile *b, const Position *pos, int selectivity) {
   if (!b->file || b->faulty || b->count <= 0) return NO_MOVE;
   uint8_t key[8];
   for (int i = 0; i < 8; i++) key[i] = (uint8_t)(pos->key >> (8 * i));
@@ -220,8 +190,8 @@ Move probeBook(BookFile *b, Position *pos, int selectivity) {
 
   // Moves that are not legal here (a damaged record, or castling rights,
   // which the key does not hold) take no part in the choice.
-  static Move legal[MOVE_LIST_SIZE];
-  int legalCount = collectLegalMoves(pos, legal);
+  Move legal[MAX_LEGAL_MOVES];
+  int legalCount = legalMoves(pos, legal, MAX_LEGAL_MOVES);
   for (int i = 0; i < n; i++) {
     bool ok = false;
     for (int j = 0; j < legalCount && !ok; j++) ok = legal[j] == list[i].move;
@@ -230,21 +200,4 @@ Move probeBook(BookFile *b, Position *pos, int selectivity) {
 
   int pick = chooseBookCandidate(list, n, selectivity, &b->bookSeed);
   return pick < 0 ? NO_MOVE : list[pick].move;
-}
-
-bool playBookMove(int ponderKind) {
-  if (ponderKind == 2 || !isOn(optionValue("OwnBook"))) return false;
-  Move move = probeBook(&book, &rootPosition, parseInt(optionValue("Book_selectivity")));
-  if (moveFrom(move) == NO_SQUARE) return false;
-  Move pv[BEST_MOVE_WORDS];
-  pv[0] = move;
-  for (int i = 1; i < BEST_MOVE_WORDS; i++) pv[i] = NO_MOVE;
-  bestMove[0] = move;
-  bestMove[1] = NO_MOVE;
-  // One info line with the book move as the whole variation (printed as the
-  // previous search's variation count says), then the bestmove line.
-  setNodeCount(0);
-  printPv(0, 0, 0, 0, 0, pv, 0);
-  printBestMove(move, NO_MOVE);
-  return true;
 }

@@ -38,7 +38,7 @@ void closeBook(BookFile *b);
 // A legal move of the position from the book, or NO_MOVE. The position is the
 // program's game copy (rootPosition); its board is used for the legality test
 // and left exactly as found.
-Move probeBook(BookFile *b, Position *pos, int selectivity);
+Move probeBook(BookFile *b, const Position *pos, int selectivity);
 
 // Byte-wise comparison of 6 key bytes with the key of a record.
 int compareBookKey(const uint8_t *key, const uint8_t *record);
@@ -47,17 +47,6 @@ int compareBookKey(const uint8_t *key, const uint8_t *record);
 // advances *seed one step and returns the index picked, or -1 when the
 // weights total 0 (the seed is then left as it was).
 int chooseBookCandidate(BookCandidate *list, int n, int selectivity, uint32_t *seed);
-
-// Is this move word a legal move of the position? Makes and unmakes it on the
-// position's board.
-bool isLegalBookMove(Position *pos, Move move);
-
-// The book step of a search command, on the engine thread: when OwnBook is on
-// and the search is not infinite (ponderKind 2), asks the book for a move of
-// the game copy's root (Book_selectivity percent); on a hit sets bestMove,
-// prints the info line of the book move and its bestmove line, and returns
-// true: the module is then not asked to search. False: search as usual.
-bool playBookMove(int ponderKind);
 
 // Where the book's error lines go: reportError, unless replaced (tests).
 extern void (*bookErrorReporter)(const char *message, const char *detail);
