@@ -3,18 +3,15 @@
 // position), legality of every move given out, and broken files.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/game.h"
 #include "engine/hash.h"
-#include "platform/platform.h"
 #include "tests/book_writer.h"
 #include "uci/book.h"
 #include "uci/legal.h"
@@ -456,19 +453,6 @@ TEST_F(BookTest, FileShrunkUnderneathIsReportedOnce) {
   EXPECT_EQ(probeBook(&book, &rootPosition, 0), NO_MOVE);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "Book file cannot be read|" + path("book.bin"));
-}
-
-TEST_F(BookTest, OpenSeedsFromTheClock) {
-  std::vector<bw::Record> r;
-  ASSERT_TRUE(bw::add(r, nullptr, "", "e2e4", 10));
-  std::string p = path("book.bin");
-  ASSERT_TRUE(bw::write(p, r));
-  uint32_t before = (uint32_t)platformTimeOfDaySeconds();
-  ASSERT_TRUE(openBook(&book, p.c_str()));
-  uint32_t after = (uint32_t)platformTimeOfDaySeconds();
-  EXPECT_GE(book.bookSeed, before);
-  EXPECT_LE(book.bookSeed, after);
-  EXPECT_EQ(book.count, 1);
 }
 
 }  // namespace
