@@ -1,6 +1,8 @@
 // The searches: node search, searching one move, frontier and quiescence
 // searches, static exchange and the single-pawn draw patterns.
 #pragma once
+#include <atomic>
+
 #include "engine/board.h"
 
 constexpr int PV_LENGTH = 19;
@@ -22,3 +24,10 @@ int sendTablebaseProbe(Board *board, int side, int epSquare, int *value);
 
 // Every save slot free? (tests and the end of each search)
 bool allSaveSlotsFree();
+// Frees every save slot (a reset preparation calls it through its hook).
+void releaseAllSaveSlots();
+// Save slots in use now.
+int saveSlotsInUse();
+
+// Set at the root of each iteration while the root's hash move is searched.
+extern std::atomic<int> rootOnHashMove;
