@@ -12,6 +12,16 @@ namespace {
 
 inline uint64_t bitOf(int sq) { return squareBit[sq88To64[sq]]; }
 inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
+// The castling right that belongs to a corner square (its rook's home).
+inline int cornerRight(int sq) {
+  switch (sq) {
+    case 0x00: return 8;
+    case 0x07: return 2;
+    case 0x70: return 0x10;
+    case 0x77: return 4;
+    default: return 0;
+  }
+}
 inline PieceListHead *sideHead(Board *b, int colour) { return colour > 0 ? &b->white : &b->black; }
 
 // A rook's value where it stands: its square table plus the White rook kind's
@@ -148,6 +158,9 @@ void makeMove(Position *P, Move move, Position *C) {
   C->ownPieces = P->ownPieces->other;
   C->parent = P;
   C->epSquare = NO_SQUARE;
+  // A move from or onto a rook's corner ends that corner's castling right: a
+  // rook that left and came back (or another rook on the corner) cannot castle.
+  if (C->statusFlags & (2 | 4 | 8 | 0x10)) C->statusFlags &= ~(cornerRight(from) | cornerRight(to));
 
   PieceRecord *m = sq[from];
   sq[from] = none;
