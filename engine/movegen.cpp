@@ -24,7 +24,9 @@ void genKingCaptures(Position *pos, const PieceRecord *p) {
   Board *b = pos->pg;
   if (pos->nodeFlags & 4) {
     int ep = pos->epSquare;
-    if (onBoard(ep)) {
+    // only with the enemy pawn that made the double step behind the square
+    // (a record that carried the flag over, e.g. after a null move, has none)
+    if (onBoard(ep) && b->at(ep - 16 * pos->side)->desc.code == (pos->side > 0 ? BLACK_PAWN : WHITE_PAWN)) {
       if (pos->side < 0) {
         if (b->at(ep + 15)->desc.code == BLACK_PAWN) pushMove(pos, makeMoveWord(ep + 15, ep));
         if (b->at(ep + 17)->desc.code == BLACK_PAWN) pushMove(pos, makeMoveWord(ep + 17, ep));
@@ -80,7 +82,7 @@ void genCaptures(Position *pos) {
         if (b->at(from - 15)->colour > 0) pushMove(pos, makeMoveWord(from, from - 15));
         if (b->at(from - 17)->colour > 0) pushMove(pos, makeMoveWord(from, from - 17));
         break;
-      default: ENGINE_ASSERT(!"FALSE"); break;
+      default: platformAssertFailed("FALSE", __FILE__, __LINE__);
     }
   }
   pos->pieceCursor = &b->sentinel;
@@ -155,7 +157,7 @@ void genPieceQuietMoves(Position *pos) {
         if (b->at(from - 17)->colour > 0) pushUnderPromotions(pos, from, from - 17, -16);
       }
       break;
-    default: ENGINE_ASSERT(!"FALSE"); break;
+    default: platformAssertFailed("FALSE", __FILE__, __LINE__);
   }
 }
 

@@ -102,6 +102,15 @@ TEST_F(MoveGen, BothEnPassantCapturesComeInTheKingsTurn) {
   EXPECT_EQ(captures(b), (V{"c4d3", "e4d3"}));
 }
 
+TEST_F(MoveGen, EnPassantNeedsThePawnThatDoubleStepped) {
+  // a record that carries the e.p. flag without the enemy pawn behind the square
+  Position *p = at("4k3/8/8/8/8/8/5P2/4K3 w - -");
+  p->nodeFlags |= 4;
+  p->epSquare = square("e3");
+  EXPECT_FALSE(has(captures(p), "f2e3"));
+  EXPECT_FALSE(isPseudoLegal(p, word("f2e3")));
+}
+
 TEST_F(MoveGen, CapturesOfOnePieceAscendBySquare) {
   Position *p = at("4k3/8/8/2p1p3/2pQp3/2p1p3/8/4K3 w - -");
   V c = captures(p);
