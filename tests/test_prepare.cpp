@@ -1,0 +1,694 @@
+// Position preparation: weights from the settings, the phase by material,
+// the hanging-piece rule, hand-computed builder steps, colour mirroring,
+// incremental against fresh scores, and random positions (run under the
+// sanitizers: the king-zone writes near the board edge must stay inside).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/bitboard.h"
+#include "engine/game.h"
+#include "engine/hash.h"
+#include "engine/interface.h"
+#include "engine/makemove.h"
+#include "engine/movegen.h"
+#include "engine/prepare.h"
+#include "engine/prepare_data.h"
+#include "platform/platform.h"
+
+namespace {
+
+enum { WK = 0, WQ, WR, WB, WN, WP, BK, BQ, BR, BB, BN, BP };
+
+int sq(const char *s) { return (s[0] - 'a') + (s[1] - '1') * 16; }
+
+struct PrepareTest : ::testing::Test {
+  static void SetUpTestSuite() { initEngineCore(); }
+  void SetUp() override { activeSettings = initialSettings; }
+  void TearDown() override { activeSettings = initialSettings; }
+
+  static Position *setFen(const char *fen) {
+    EXPECT_EQ(parseFen(fen), 0) << fen;
+    EXPECT_EQ(setupPosition(&rootPosition, &gameRecord), 0) << fen;
+    rootPosition.pg = &gameBoard;
+    engineSide = rootPosition.side;
+    return &rootPosition;
+  }
+  // Root preparation as the driver runs it.
+  static int prepared(const char *fen) {
+    Position *p = setFen(fen);
+    prepare(p, 1);
+    return p->score;
+  }
+  static Board *b() { return &gameBoard; }
+  static PreparedDataFields &d() { return gameBoard.prepared.data; }
+  static int16_t at(int table, const char *s) { return gameBoard.prepared.square[table][sq(s)]; }
+};
+
+// ---- FEN mirroring (colours exchanged, board flipped) ----
+std::string mirrorFen(const std::string &fen) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (start < fen.size()) {
+    size_t sp = fen.find(' ', start);
+    if (sp == std::string::npos) sp = fen.size();
+    fields.push_back(fen.substr(start, sp - start));
+    start = sp + 1;
+  }
+  std::vector<std::string> ranks;
+  start = 0;
+  const std::string &board = fields[0];
+  while (true) {
+    size_t sl = board.find('/', start);
+    ranks.push_back(board.substr(start, sl == std::string::npos ? std::string::npos : sl - start));
+    if (sl == std::string::npos) break;
+    start = sl + 1;
+  }
+  std::string out;
+  for (size_t i = ranks.size(); i-- > 0;) {
+    for (char c : ranks[i]) out += isupper((unsigned char)c) ? (char)tolower(c) : (char)toupper(c);
+    if (i) out += '/';
+  }
+  out += fields.size() > 1 && (fields[1] == "w" || fields[1] == "W") ? " b" : " w";
+  std::string castle = fields.size() > 2 ? fields[2] : "-";
+  if (castle != "-") {
+    std::string c2;
+    for (char c : castle) c2 += isupper((unsigned char)c) ? (char)tolower(c) : (char)toupper(c);
+    castle = c2;
+  }
+  out += " " + castle;
+  std::string ep = fields.size() > 3 ? fields[3] : "-";
+  if (ep != "-") ep[1] = ep[1] == '3' ? '6' : '3';
+  out += " " + ep;
+  return out;
+}
+
+// ---- random positions ----
+// Places kings and the given men at random; returns a FEN whose side not to
+// move is not in check (or an empty string after too many tries).
+struct Material {
+  int pawns[2], knights[2], bishops[2], rooks[2], queens[2];
+};
+
+std::string randomFen(Rand15 &r, const Material &m, int side) {
+  for (int tries = 0; tries < 200; tries++) {
+    char board[64];
+    std::memset(board, 0, sizeof board);
+    auto place = [&](char c, bool pawn) {
+      for (int k = 0; k < 500; k++) {
+        int s = r.next() % 64;
+        if (pawn && (s < 8 || s >= 56)) continue;
+        if (!board[s]) {
+          board[s] = c;
+          return;
+        }
+      }
+    };
+    int wk = r.next() % 64, bk;
+    do bk = r.next() % 64;
+    while (std::abs((wk & 7) - (bk & 7)) <= 1 && std::abs((wk >> 3) - (bk >> 3)) <= 1);
+    board[wk] = 'K';
+    board[bk] = 'k';
+    for (int c = 0; c < 2; c++) {
+      auto up = [c](char x) { return c == 0 ? (char)toupper(x) : x; };
+      for (int i = 0; i < m.pawns[c]; i++) place(up('p'), true);
+      for (int i = 0; i < m.knights[c]; i++) place(up('n'), false);
+      for (int i = 0; i < m.bishops[c]; i++) place(up('b'), false);
+      for (int i = 0; i < m.rooks[c]; i++) place(up('r'), false);
+      for (int i = 0; i < m.queens[c]; i++) place(up('q'), false);
+    }
+    std::string fen;
+    for (int rank = 7; rank >= 0; rank--) {
+      int empty = 0;
+      for (int f = 0; f < 8; f++) {
+        char c = board[rank * 8 + f];
+        if (!c) {
+          empty++;
+          continue;
+        }
+        if (empty) fen += (char)('0' + empty), empty = 0;
+        fen += c;
+      }
+      if (empty) fen += (char)('0' + empty);
+      if (rank) fen += '/';
+    }
+    fen += side > 0 ? " w - -" : " b - -";
+    if (parseFen(fen.c_str()) != 0 || setupPosition(&rootPosition, &gameRecord) != 0) continue;
+    if (kingAttacked(&rootPosition, -rootPosition.side)) continue;
+    return fen;
+  }
+  return "";
+}
+
+// ======================= weights =======================
+
+TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
+  prepared(nullptr);
+  EXPECT_EQ(b()->kinds[WHITE_PAWN].middlegameValue, 52);
+  EXPECT_EQ(b()->kinds[BLACK_QUEEN].endgameValue, 992);
+  EXPECT_EQ(b()->kinds[WHITE_KING].middlegameValue, 14000);
+  EXPECT_EQ(endgameThreshold, 967);
+  EXPECT_EQ(richMaterial, 2429);
+  EXPECT_EQ(twoRooksTwoBishops, 1194);
+  EXPECT_EQ(rookBishopQueen, 1317);
+  EXPECT_EQ(kingCentreThin, 10);
+  EXPECT_EQ(pressureBaseDoubled, 2);
+  EXPECT_EQ(castleRightsMiddle, 48);
+  EXPECT_EQ(attackCentre, 4);
+  EXPECT_EQ(attackHit, 5);
+  EXPECT_EQ(endPassedProtected, 5);
+  EXPECT_EQ(endTargetPawn, 23);
+  const int32_t withQueen[8] = {0, 2, 2, 6, 36, 101, 158, 0};
+  const int32_t endgame[8] = {0, 8, 8, 33, 82, 87, 135, 0};
+  for (int i = 0; i < 8; i++) {
+    EXPECT_EQ(passedWithQueen[i], withQueen[i]);
+    EXPECT_EQ(passedEndgame[i], endgame[i]);
+  }
+  EXPECT_EQ(tempo.load(), 1);
+  EXPECT_EQ(searchMargin.load(), -9);
+}
+
+TEST_F(PrepareTest, WeightsAtFiftyAndOneHundredFiftyPercent) {
+  for (int w : {50, 150}) {
+    activeSettings.pawnWeight = w;
+    activeSettings.pieceWeight = w;
+    for (int32_t *word : {&activeSettings.evalWeight18, &activeSettings.evalWeight21, &activeSettings.evalWeight22,
+                          &activeSettings.evalWeight23, &activeSettings.evalWeight24})
+      *word = w;
+    prepared(nullptr);
+    EXPECT_EQ(b()->kinds[WHITE_PAWN].middlegameValue, 52 * w / 100);
+    EXPECT_EQ(b()->kinds[BLACK_PAWN].endgameValue, 84 * w / 100);
+    EXPECT_EQ(b()->kinds[WHITE_KNIGHT].endgameValue, 308 * w / 100);
+    EXPECT_EQ(b()->kinds[BLACK_ROOK].middlegameValue, 350 * w / 100);
+    EXPECT_EQ(b()->kinds[WHITE_KING].endgameValue, 14000);
+    int bishop = 247 * w / 100, queen = 720 * w / 100, rook = 350 * w / 100;
+    EXPECT_EQ(endgameThreshold, bishop + queen);
+    EXPECT_EQ(richMaterial, 4 * bishop + 2 * queen + 1);
+    EXPECT_EQ(twoRooksTwoBishops, 2 * (bishop + rook));
+    EXPECT_EQ(kingCentreThin, w / 10);
+    EXPECT_EQ(pressureBaseDoubled, w / 50);
+    EXPECT_EQ(attackCentre, w / 25);
+    EXPECT_EQ(kingFilePenalty, w / 10);
+    EXPECT_EQ(passedKingNear, w * 23 / 100);
+    EXPECT_EQ(endPressureIsolated, w / 25);
+    EXPECT_EQ(endPassedProtected, w / 20);
+    EXPECT_EQ(passedNoQueen[5], 98 * w / 100);
+    EXPECT_EQ(passedWithQueen[1], w / 50);
+    EXPECT_EQ(passedWithQueen[6], 158 * w / 100);
+    EXPECT_EQ(passedEndgame[2], w * 8 / 100);
+    EXPECT_EQ(passedEndgame[4], 82 * w / 100);
+    EXPECT_EQ(passedEndgame[7], 0);
+  }
+  // a later reset at 100 percent starts again from the defaults
+  activeSettings = initialSettings;
+  prepared(nullptr);
+  EXPECT_EQ(passedWithQueen[6], 158);
+  EXPECT_EQ(passedEndgame[6], 135);
+}
+
+TEST_F(PrepareTest, TwoResetsGiveIdenticalPreparations) {
+  const char *fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ -";
+  setFen(fen);
+  prepare(&rootPosition, 1);
+  PreparedTables first = b()->prepared;
+  int16_t terms[2][128];
+  std::memcpy(terms[0], b()->white.pawnTerms, sizeof terms[0]);
+  std::memcpy(terms[1], b()->black.pawnTerms, sizeof terms[1]);
+  int score = rootPosition.score;
+  setFen(fen);
+  prepare(&rootPosition, 1);
+  prepare(&rootPosition, 1);
+  EXPECT_EQ(std::memcmp(&first, &b()->prepared, sizeof first), 0);
+  EXPECT_EQ(std::memcmp(terms[0], b()->white.pawnTerms, sizeof terms[0]), 0);
+  EXPECT_EQ(std::memcmp(terms[1], b()->black.pawnTerms, sizeof terms[1]), 0);
+  EXPECT_EQ(rootPosition.score, score);
+}
+
+TEST_F(PrepareTest, ResetReleasesTheSaveSlots) {
+  static int released;
+  released = 0;
+  releaseSaveSlotsHook = [] { released++; };
+  prepared(nullptr);
+  EXPECT_EQ(released, 1);
+  prepare(&rootPosition, 0);
+  EXPECT_EQ(released, 1);
+  releaseSaveSlotsHook = nullptr;
+}
+
+// ======================= phase and driver =======================
+
+TEST_F(PrepareTest, StartPosition) {
+  int score = prepared(nullptr);
+  EXPECT_TRUE(d().middlegame);
+  EXPECT_TRUE(d().anyQueen);
+  EXPECT_TRUE(d().manyUnits);
+  EXPECT_EQ(b()->drawShrink, 0);
+  EXPECT_EQ(rootPosition.statusFlags & 0x400, 0);
+  for (int c = 0; c < 13; c++) {
+    if (c == EMPTY_CODE) continue;
+    int pair = b()->kinds[c].kind == BISHOP ? 23 : 0;  // the bishop pair sits in the value
+    EXPECT_EQ(b()->kinds[c].currentValue, b()->kinds[c].middlegameValue + pair) << c;
+  }
+  EXPECT_EQ(d().whiteShelter, sq("g1"));
+  EXPECT_EQ(d().blackShelter, sq("g8"));
+  EXPECT_EQ(b()->kingZoneTable, kingZoneGroups);
+  EXPECT_EQ(d().occupancy, rootPosition.allBits);  // nothing wrote past the last table
+  // the middlegame builder scores the start position 0; the root score is
+  // that minus the side handicap (engine side white: -7, queens and rich material)
+  int32_t flags = rootPosition.statusFlags;
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  b()->prepared.data.occupancy = rootPosition.allBits;
+  EXPECT_EQ(prepareTables(b(), &flags, 0, 1), 0);
+  EXPECT_EQ(score, -7);
+}
+
+TEST_F(PrepareTest, MaterialChoosesTheBuilder) {
+  prepared("4k3/8/8/8/8/8/8/2B1KQ2 w - -");  // queen and bishop: 967
+  EXPECT_EQ(d().passedTable, passedEndgame);
+  prepared("4k3/8/8/8/8/8/8/3RKQ2 w - -");  // queen and rook: 1070
+  EXPECT_EQ(d().passedTable, passedWithQueen);
+  prepared("4k3/8/8/8/8/8/8/4K3 w - -");
+  EXPECT_EQ(d().passedTable, passedEndgame);
+}
+
+TEST_F(PrepareTest, ContemptFavoursTheEngineSide) {
+  const char *fen = "r3k2r/ppp2ppp/2n5/3pp3/8/2NP4/PPP2PPP/R3K2R b KQkq -";
+  int base = prepared(fen);
+  activeSettings.contempt = 20;
+  EXPECT_EQ(prepared(fen), base + 20);
+  setFen(fen);
+  engineSide = -rootPosition.side;
+  activeSettings.contempt = 0;
+  prepare(&rootPosition, 1);
+  int other = rootPosition.score;
+  activeSettings.contempt = 20;
+  setFen(fen);
+  engineSide = -rootPosition.side;
+  prepare(&rootPosition, 1);
+  EXPECT_EQ(rootPosition.score, other - 20);
+}
+
+TEST_F(PrepareTest, CastlingRefreshDropsRightsWithoutTheRook) {
+  setFen("r3k3/8/8/8/8/8/8/4K2R w KQkq -");
+  prepare(&rootPosition, 1);
+  EXPECT_EQ(rootPosition.statusFlags & 30, 2 | 16);  // the a1 and h8 rights go with their rooks
+}
+
+// ---- the hanging-piece rule ----
+struct Played {
+  Position child;
+};
+
+TEST_F(PrepareTest, CaptureAnsweredByACheaperAttackerHidesThePiece) {
+  Position *root = setFen("r3k3/8/2p5/3p4/8/8/8/R2QK3 w - -");
+  prepare(root, 1);
+  int material = b()->material;
+  static Played p;
+  initPosition(&p.child, b());
+  makeMove(root, makeMoveWord(sq("d1"), sq("d5")), &p.child);
+  prepare(&p.child, 0);
+  EXPECT_EQ(d().anyQueen, 0);  // the builder saw no queen
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].count, 1);
+  EXPECT_EQ(b()->material, material);
+  unmakeMove(&p.child);
+  // without the defender of d5 nobody attacks the queen
+  root = setFen("r3k3/8/8/3p4/8/8/8/R2QK3 w - -");
+  prepare(root, 1);
+  initPosition(&p.child, b());
+  makeMove(root, makeMoveWord(sq("d1"), sq("d5")), &p.child);
+  prepare(&p.child, 0);
+  EXPECT_EQ(d().anyQueen, 1);
+  unmakeMove(&p.child);
+}
+
+TEST_F(PrepareTest, HangingRuleOnlyForCapturesAndSpecialMoves) {
+  static Played p;
+  // a queen moving quietly onto an attacked square stays counted
+  Position *root = setFen("r3k3/8/8/2p5/8/8/8/R2QK3 w - -");
+  prepare(root, 1);
+  initPosition(&p.child, b());
+  makeMove(root, makeMoveWord(sq("d1"), sq("d4")), &p.child);
+  prepare(&p.child, 0);
+  EXPECT_EQ(d().anyQueen, 1);
+  unmakeMove(&p.child);
+  // a promotion without capture onto a square the rook covers is tested
+  root = setFen("7r/P3k3/8/8/8/8/8/R3K3 w - -");
+  prepare(root, 1);
+  initPosition(&p.child, b());
+  makeMove(root, makeMoveWord(sq("a7"), sq("a8")), &p.child);
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].count, 1);
+  prepare(&p.child, 0);
+  EXPECT_EQ(d().anyQueen, 0);
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].count, 1);
+  unmakeMove(&p.child);
+  // a capture by the king is never hanging: were the king hidden, the
+  // builder would see material far below the shelter threshold
+  root = setFen("r3k2r/8/8/8/2p5/3p4/4K3/R2Q3R w - -");
+  prepare(root, 1);
+  initPosition(&p.child, b());
+  makeMove(root, makeMoveWord(sq("e2"), sq("d3")), &p.child);
+  prepare(&p.child, 0);
+  EXPECT_EQ(b()->kingZoneTable, kingZoneGroups);
+  EXPECT_EQ(b()->kinds[WHITE_KING].count, 1);
+  unmakeMove(&p.child);
+}
+
+// ======================= builder steps =======================
+
+TEST_F(PrepareTest, FileSegmentsAndBoxedRooks) {
+  setFen("4k3/8/8/8/8/8/8/4K3 w - -");
+  std::memset(b()->white.pawnTerms, 0, sizeof b()->white.pawnTerms);
+  std::memset(b()->black.pawnTerms, 0, sizeof b()->black.pawnTerms);
+  addFileSegment(b(), 1, 4, 2, 5);  // c2, c3, c4
+  for (int r = 0; r < 8; r++) EXPECT_EQ(b()->white.pawnTerms[r * 16 + 2], (r >= 1 && r <= 3) ? 5 : 0) << r;
+  addFileSegment(b(), -1, 3, 6, -7);  // second half of g5, g6, g7
+  for (int r = 0; r < 8; r++) {
+    EXPECT_EQ(b()->black.pawnTerms[r * 16 + 6 + 8], (r >= 4 && r <= 6) ? 7 : 0) << r;
+    EXPECT_EQ(b()->black.pawnTerms[r * 16 + 6], 0);
+  }
+  addFileSegment(b(), 1, 1, 0, 9);   // rank below 2: nothing
+  addFileSegment(b(), -1, 6, 0, 9);  // rank above 5: nothing
+  addFileSegment(b(), 1, 5, 8, 9);   // off the board: nothing
+  EXPECT_EQ(b()->white.pawnTerms[0x10], 0);
+  EXPECT_EQ(b()->black.pawnTerms[0x70], 0);
+
+  int end, rook;
+  setFen("4k3/8/8/8/8/8/5PPP/5RKR w - -");
+  findBoxedRook(b(), sq("h1"), sq("e1"), 1, &end, &rook);
+  EXPECT_EQ(end, sq("e1"));
+  EXPECT_EQ(rook, sq("f1"));  // the last rook met walking in
+  setFen("4k3/8/8/8/8/8/6P1/5RKR w - -");
+  findBoxedRook(b(), sq("h1"), sq("e1"), 1, &end, &rook);
+  EXPECT_EQ(rook, sq("e1"));  // a rook on an open file frees the walk
+  findBoxedRook(b(), sq("a1"), sq("e1"), 1, &end, &rook);
+  EXPECT_EQ(rook, sq("e1"));
+}
+
+TEST_F(PrepareTest, PawnRecordsSpansAndPassedSegments) {
+  setFen("4k3/8/3p4/8/4P3/8/8/4K3 w - -");
+  d().passedTable = passedNoQueen;
+  activeSettings = initialSettings;
+  initMiddlegameWeights(b());
+  analysePawnStructure(b(), 49);
+  const int32_t *we = pawnRecord(b(), 1, 4);
+  EXPECT_EQ(we[0], 3);
+  EXPECT_EQ(we[1], 3);
+  EXPECT_EQ(we[2], 4);  // d6 stands one rank ahead beside: e4 is not passed
+  const int32_t *bd = pawnRecord(b(), -1, 3);
+  EXPECT_EQ(bd[0], 5);
+  EXPECT_EQ(bd[1], 5);
+  EXPECT_EQ(bd[2], 4);
+  const int32_t *none = pawnRecord(b(), 1, 0);
+  EXPECT_EQ(none[0], 7);
+  EXPECT_EQ(none[1], 0);
+  EXPECT_EQ(none[2], 0);
+  EXPECT_EQ(none[3], 7);
+  EXPECT_EQ(pawnRecord(b(), -1, 7)[1], 7);
+  EXPECT_EQ(d().pawnSpan, 1);
+  EXPECT_EQ(d().pawnSpanBits[0], bit88(sq("d5")) | bit88(sq("f5")));
+  EXPECT_EQ(d().pawnSpanBits[1], bit88(sq("c5")) | bit88(sq("e5")));
+  EXPECT_EQ(d().pawns[0], bit88(sq("e4")));
+  EXPECT_EQ(d().pawnAttacks[1], bit88(sq("c5")) | bit88(sq("e5")));
+
+  // passed e5 with a black pawn ahead on f7: only file f blocks
+  setFen("4k3/5p2/8/4P3/8/8/8/4K3 w - -");
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  int v = (45 * 49 + 32) >> 6;
+  EXPECT_EQ(b()->black.pawnTerms[sq("f6")], v);
+  EXPECT_EQ(b()->black.pawnTerms[sq("f7")], v);
+  EXPECT_EQ(b()->black.pawnTerms[sq("f5")], 0);
+  // black's f7 meets the e5 pawn on its left: white's e-file gets v on ranks 2..6
+  int w = (1 * 49 + 32) >> 6;
+  for (int r = 0; r < 8; r++) EXPECT_EQ(b()->white.pawnTerms[r * 16 + 4], (r >= 1 && r <= 5) ? w : 0) << r;
+}
+
+TEST_F(PrepareTest, TrappedPiecesLoseOnTheirSquareOnly) {
+  setFen("4k3/8/Bp6/8/8/8/8/4K3 w - -");
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  addTrappedPieceTerms(b());
+  for (int t = 0; t < 12; t++)
+    for (int s = 0; s < 120; s++) EXPECT_EQ(b()->prepared.square[t][s], 0) << t << " " << s;
+  setFen("4k3/B7/1p6/8/8/8/8/4K3 w - -");
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  addTrappedPieceTerms(b());
+  int nonzero = 0;
+  for (int t = 0; t < 12; t++)
+    for (int s = 0; s < 120; s++) nonzero += b()->prepared.square[t][s] != 0;
+  EXPECT_EQ(nonzero, 1);
+  EXPECT_EQ(at(WB, "a7"), -130);
+  setFen("4k3/8/8/8/8/P7/R7/4K3 w - -");  // a3 without b2: no pattern
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  addTrappedPieceTermsEndgame(b());
+  EXPECT_EQ(at(WR, "a2"), 0);
+  setFen("4k3/8/8/8/8/P7/RP6/4K3 w - -");
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  addTrappedPieceTermsEndgame(b());
+  EXPECT_EQ(at(WR, "a2"), -360);
+}
+
+TEST_F(PrepareTest, ShrinkWithAHalfMoveClock) {
+  Position *p = setFen("r3k3/ppp5/8/8/8/8/PPP5/R3K3 w - -");
+  p->halfMoveClock = 10;
+  prepare(p, 1);
+  EXPECT_FALSE(d().anyQueen);
+  EXPECT_EQ(p->statusFlags & 0x400, 0x400);
+  // 80 x evalWeight19 / 100, then turned toward the score and to the mover's view
+  activeSettings.evalWeight19 = 50;
+  p = setFen("r3k3/ppp5/8/8/8/8/PPP5/R3K3 w - -");
+  p->halfMoveClock = 10;
+  int32_t flags = 0;
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  prepareTables(b(), &flags, 10, 1);
+  EXPECT_EQ(b()->drawShrink, 80 * 50 / 100);
+  EXPECT_EQ(flags & 0x400, 0x400);
+}
+
+TEST_F(PrepareTest, LongClockNeverTurnsTheScaleNegative) {
+  // three pieces, shrink set: k = (100 - h) x 37 + 150) / 100 with h capped at 100
+  // endgame builder: k = ((100 - h) x 38 + 150) / 100 = 1 at the cap
+  Position *p = setFen("4k3/pp6/8/8/8/8/PP6/RN2K2R w - -");
+  p->halfMoveClock = 130;
+  prepare(p, 1);
+  EXPECT_EQ(d().drawClass, 0);
+  EXPECT_GE(at(WK, "e4"), 0);  // a positive centre term keeps its sign
+  EXPECT_EQ(b()->kinds[WHITE_ROOK].currentValue, (1 * 511 + 32) >> 6);
+  EXPECT_EQ(b()->kinds[BLACK_PAWN].currentValue, (1 * 84 + 32) >> 6);
+  // middlegame builder, three pieces: k = ((100 - h) x 37 + 150) / 100 = 1
+  p = setFen("4k3/pp3r2/8/8/8/8/PP6/3QK2R w - -");
+  p->halfMoveClock = 120;
+  prepare(p, 1);
+  EXPECT_EQ(d().drawClass, 0);
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].currentValue, (1 * 992 + 32) >> 6);
+  EXPECT_EQ(b()->kinds[BLACK_ROOK].currentValue, (1 * 511 + 32) >> 6);
+}
+
+TEST_F(PrepareTest, QueenAgainstRookIsStronglyDrawish) {
+  const char *fen = "4k3/4r3/4p3/3p4/8/8/8/3QK3 w - -";
+  activeSettings.reserved12 = 0;
+  prepared(fen);
+  EXPECT_EQ(d().drawClass, 0);
+  PreparedTables plain = b()->prepared;
+  int32_t queen = b()->kinds[WHITE_QUEEN].currentValue;
+  activeSettings.reserved12 = 1;
+  prepared(fen);
+  EXPECT_EQ(d().drawClass, 2);
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].currentValue, (17 * queen + 32) >> 6);
+  // every table but the pawns' (whose contact term is left out when drawish)
+  for (int t = 0; t < 12; t++)
+    for (int s = 0; s < 120; s++)
+      if (onBoard(s) && t != WP && t != BP) {
+        ASSERT_EQ(b()->prepared.square[t][s], (17 * plain.square[t][s] + 32) >> 6) << t << " " << s;
+      }
+}
+
+TEST_F(PrepareTest, MiddlegameCurrentValuesWithoutTheMiddlegameFlag) {
+  // queen and rook against queen and bishop: one rook in all (drawish
+  // scaling switched off so that the values are seen unscaled)
+  activeSettings.reserved12 = 0;
+  prepared("3qkb2/8/8/8/8/8/8/3QKR2 w - -");
+  EXPECT_FALSE(d().middlegame);
+  EXPECT_EQ(b()->kinds[WHITE_QUEEN].currentValue, 992);
+  EXPECT_EQ(b()->kinds[WHITE_ROOK].currentValue, 511);
+  EXPECT_EQ(b()->kinds[BLACK_BISHOP].currentValue, 319);  // the bishop side has no rook
+}
+
+// ---- endgame builder ----
+
+TEST_F(PrepareTest, PawnEnding) {
+  prepared("8/pp6/8/8/8/8/PP6/K6k w - -");
+  EXPECT_EQ(b()->kinds[WHITE_PAWN].currentValue, 84 + 47);
+  EXPECT_EQ(b()->kinds[BLACK_PAWN].currentValue, 84 + 47);
+  int32_t flags = 0;
+  std::memset(&b()->prepared, 0, sizeof b()->prepared);
+  prepareEndgameTables(b(), &flags, 5, 1);
+  EXPECT_EQ(b()->drawShrink, 10 * 5 * 100 / 50);
+  EXPECT_EQ(flags & 0x400, 0x400);
+
+  // The square of the g4 pawn (r = 3). White to move: ranks below the pawn,
+  // more than 4 files away lose 50; black to move: two or more ranks below,
+  // more than 3 files away.
+  setFen("8/8/8/8/6P1/8/k7/6K1 w - -");
+  auto blackKing = [&](int side, const char *s) {
+    int32_t f = 0;
+    std::memset(&b()->prepared, 0, sizeof b()->prepared);
+    prepareEndgameTables(b(), &f, 0, side);
+    return at(BK, s);
+  };
+  EXPECT_EQ(blackKing(-1, "c2") - blackKing(1, "c2"), -50);  // outside only with black to move
+  EXPECT_EQ(blackKing(-1, "a2"), blackKing(1, "a2"));        // outside either way
+  EXPECT_EQ(blackKing(-1, "e2"), blackKing(1, "e2"));        // inside either way
+  EXPECT_EQ(blackKing(-1, "c3") - blackKing(1, "c3"), 0);    // one rank below: white's rule only
+  EXPECT_EQ(blackKing(1, "b3") - blackKing(1, "b5"), -50 - endgameKingBlack(sq("b5")) * 12 + endgameKingBlack(sq("b3")) * 12);
+}
+
+TEST_F(PrepareTest, WrongBishopAndRule46) {
+  prepared("7k/7B/8/8/8/8/7P/6K1 w - -");  // bishop h7: colour 1
+  EXPECT_EQ(d().drawClass, 2);
+  EXPECT_EQ(b()->kinds[WHITE_BISHOP].currentValue, (14 * 319 + 32) >> 6);
+  // W = 1: T = 319 + 84, x = T - 84, the pawn carries 2x / 3 before the scaling
+  EXPECT_EQ(b()->kinds[WHITE_PAWN].currentValue, (14 * (84 + 2 * 319 / 3) + 32) >> 6);
+  prepared("7k/8/7B/8/8/8/7P/6K1 w - -");  // bishop h6: colour 0 covers h8
+  // the wrong-bishop case does not apply; rule 4.6 read literally: one pawn or
+  // fewer on each side is at least drawish (class 1)
+  EXPECT_EQ(d().drawClass, 1);
+}
+
+TEST_F(PrepareTest, OppositeBishopsAndBishopPair) {
+  prepared("4k3/1b6/8/p1p1p3/P1P1P3/8/8/4KB2 w - -");  // bishops f1 (colour 1) and b7 (colour 1)?
+  // f1: (5 + 0) & 1 = 1; b7: (1 + 6) & 1 = 1: same colour, not opposite
+  EXPECT_EQ(d().oppositeBishops, 0);
+  prepared("4k3/2b5/8/p1p1p3/P1P1P3/8/8/4KB2 w - -");  // c7: (2 + 6) & 1 = 0
+  EXPECT_EQ(d().oppositeBishops, 1);
+  EXPECT_EQ(d().pawnSpan, 4);
+  EXPECT_EQ(d().drawClass, 2);  // white has only the bishop: span <= 6
+  // two bishops against none: the pair adds 46; one man each at most makes
+  // it class 1 (scale 32/64)
+  prepared("4k3/8/8/8/8/8/8/2B1KB2 w - -");
+  EXPECT_EQ(d().drawClass, 1);
+  EXPECT_EQ(b()->kinds[WHITE_BISHOP].currentValue, ((32 * (319 + 46)) + 32) >> 6);
+}
+
+TEST_F(PrepareTest, KnightInTheCornerLosesBothEdgeTerms) {
+  // no pawns: the mobility values are 0, only the edge terms reach the knight
+  // table; rule 1 (W = 0, a minor up) makes it class 2, scaled by 14/64
+  prepared("7k/8/8/8/8/8/8/N3K3 w - -");
+  EXPECT_EQ(d().drawClass, 2);
+  EXPECT_EQ(at(WN, "a1"), (14 * -86 + 32) >> 6);
+  EXPECT_EQ(at(WN, "a4"), (14 * -43 + 32) >> 6);
+  EXPECT_EQ(at(WN, "d4"), 0);
+  EXPECT_EQ(at(BN, "h8"), (14 * -86 + 32) >> 6);
+}
+
+// ======================= colour mirror =======================
+
+TEST_F(PrepareTest, ColourMirrorGivesEqualScores) {
+  std::vector<std::string> corpus = {
+      "r1b1kb1r/pp3ppp/2n2n2/2ppp3/4P3/2NP1N2/PPP2PPP/R1B1KB1R w KQkq -",
+      "r3k2r/ppp2ppp/2n5/3pp3/8/2NP4/PPP2PPP/R3K2R b KQkq -",
+      "4k3/pp3p2/2p5/8/3P4/5P2/PP6/4K3 w - -",
+      "2r3k1/pp3ppp/8/8/8/8/PP3PPP/2R3K1 w - -",
+      "8/5k2/3p4/2pP4/2P5/5K2/8/8 w - -",
+      "r4rk1/pp1n1ppp/8/3p4/3P4/8/PP1N1PPP/R4RK1 b - -",
+  };
+  Rand15 r{12345};
+  const Material kinds[] = {
+      {{5, 5}, {1, 1}, {2, 2}, {2, 2}, {0, 0}},
+      {{4, 3}, {2, 1}, {0, 0}, {1, 2}, {0, 0}},
+      {{3, 3}, {1, 0}, {0, 0}, {0, 1}, {0, 0}},
+      {{6, 4}, {0, 1}, {2, 2}, {1, 1}, {0, 0}},
+      {{2, 3}, {0, 0}, {0, 0}, {0, 0}, {0, 0}},
+      {{4, 4}, {1, 2}, {0, 0}, {0, 0}, {0, 0}},
+  };
+  for (int i = 0; i < 120; i++) {
+    std::string fen = randomFen(r, kinds[i % 6], (i & 1) ? 1 : -1);
+    if (!fen.empty()) corpus.push_back(fen);
+  }
+  for (const std::string &fen : corpus) {
+    int a = prepared(fen.c_str());
+    std::string m = mirrorFen(fen);
+    int b2 = prepared(m.c_str());
+    EXPECT_EQ(a, b2) << fen << "  /  " << m;
+  }
+}
+
+// ======================= incremental against fresh =======================
+
+// In a pawn ending the tables depend on the pawns, the material and the side
+// to move only, so after an even number of king moves the incremental score
+// equals a fresh preparation. Left out: pawn moves and captures (the pawn
+// paths and the doubled-isolated terms drift by design) and the half-move
+// clock (a fresh preparation would add the shrink; the clock is reset here).
+TEST_F(PrepareTest, IncrementalScoreMatchesFreshPreparation) {
+  const char *fen = "8/2k5/2p2p2/1pP2P2/1P6/6K1/8/8 w - -";
+  const char *moves[] = {"g3f4", "c7d7", "f4e4", "d7e7", "e4d4", "e7f7", "d4e4", "f7e7"};
+  static Position line[9];
+  Position *root = setFen(fen);
+  prepare(root, 1);
+  line[0] = *root;
+  Position *pos = &line[0];
+  for (int i = 0; i < 8; i++) {
+    const char *m = moves[i];
+    Position *child = &line[i + 1];
+    initPosition(child, b());
+    makeMove(pos, makeMoveWord(sq(m), sq(m + 2)), child);
+    ASSERT_EQ(child->statusFlags & 0x800, 0) << m;
+    pos = child;
+    if (i % 2 == 1) {
+      int incremental = pos->score;
+      Position fresh = *pos;
+      fresh.halfMoveClock = 0;
+      fresh.capturedPiece = b()->end();
+      prepare(&fresh, 1);
+      EXPECT_EQ(incremental, fresh.score) << "after " << m;
+    }
+  }
+  for (int i = 8; i >= 1; i--) unmakeMove(&line[i]);
+}
+
+// ======================= random positions =======================
+
+// Every preparation of random legal positions keeps its writes inside the
+// tables (under the sanitizer builds any stray access aborts), leaves the
+// occupancy snapshot intact and sets every piece's value from the tables.
+TEST_F(PrepareTest, RandomPositionsStayInBounds) {
+  Rand15 r{777};
+  int done = 0;
+  for (int i = 0; i < 400; i++) {
+    Material m{};
+    for (int c = 0; c < 2; c++) {
+      m.pawns[c] = r.next() % 9;
+      m.knights[c] = r.next() % 3;
+      m.bishops[c] = r.next() % 3;
+      m.rooks[c] = r.next() % 3;
+      m.queens[c] = r.next() % 2;
+    }
+    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
+    if (fen.empty()) continue;
+    Position *p = setFen(fen.c_str());
+    p->halfMoveClock = r.next() % 140;
+    prepare(p, 1);
+    ASSERT_EQ(d().occupancy, p->allBits) << fen;
+    for (int t = 0; t < 12; t++)
+      for (int s = 0; s < 120; s++)
+        if (!onBoard(s)) {
+          ASSERT_EQ(b()->prepared.square[t][s], 0) << fen << " table " << t << " index " << s;
+        }
+    for (PieceListHead *h : {&b()->white, &b()->black})
+      for (PieceRecord *x = h->node.next; x != b()->end(); x = x->next) {
+        int f = fileOf(x->square);
+        int v = x->kind->squareTable[x->square] + x->kind->currentValue;
+        if (x->kind->kind == ROOK || x->kind->kind == PAWN) continue;  // open-file and isolated terms
+        (void)f;
+        ASSERT_EQ(x->value, v) << fen;
+      }
+    ASSERT_GE(d().drawClass, 0);
+    ASSERT_LE(d().drawClass, 2);
+    done++;
+  }
+  EXPECT_GT(done, 300);
+}
+
+}  // namespace
