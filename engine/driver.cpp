@@ -252,7 +252,10 @@ void iterativeSearch(Position *root, int multiPv) {
     resetPicker(root);
   }
 
-  if (endedByRule && !stopFlag.load() && multiPv == 1 && pvHook) pvHook(currentDepth, score, pv, 0);
+  if (endedByRule && !stopFlag.load() && multiPv == 1 && pvHook) {
+    pvCount = 0;  // the repeated report is of the best line
+    pvHook(currentDepth, score, pv, 0);
+  }
 
   // Every search ends with a legal move in the program's hands.
   waitHelpersIdle();

@@ -14,6 +14,7 @@
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)
 
 static const Move emptyExcludedList[1] = {NO_MOVE};
+std::atomic<int64_t> movesHandedOver{0};
 
 // ---- the helper loop ----
 static void *threadMain(void *arg) {
@@ -101,6 +102,7 @@ int startThreads(int requested) {
     ENGINE_ASSERT(err == 0);
   }
   helperCount = n;
+  waitHelpersIdle();  // every helper has entered the ring before the first search
   return n;
 }
 
@@ -153,6 +155,7 @@ int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, M
   c->parent = p;
   helper->jobArgs = JobArgs{node, p, child, depth, beta, alpha, killers, pv, move};
   wakeHelper(&helper->wake, &self->children);
+  movesHandedOver.fetch_add(1, std::memory_order_relaxed);
   ENGINE_ASSERT(b->splitPoint == node && "pg->splitPoint == this");
   return 1;
 }

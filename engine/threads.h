@@ -81,6 +81,7 @@ extern std::atomic<int> splitEpochCounter;
 extern Position noSplitPosition;
 extern ThreadRecord *thread;  // MAX_THREAD_RECORDS records
 extern IdleRing idleRing;
+extern std::atomic<int64_t> movesHandedOver;  // moves given to helpers so far (tests, bench)
 
 int startThreads(int requested);
 void setThreadCount(int n);

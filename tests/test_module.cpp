@@ -164,7 +164,7 @@ TEST_F(ModuleTest, PlayMoveChecksLegalityAndPromotionLetters) {
   EXPECT_EQ(ops->playMove(mv("e1c3"), ' '), 0);
   // A rejected FEN keeps the previous game.
   EXPECT_NE(ops->setFen("8/8/8/8/8/8/8/K6k x - -"), 0);
-  EXPECT_EQ(ops->playMove(mv("h8g8"), ' '), 0);
+  EXPECT_EQ(ops->playMove(mv("a2a3"), ' '), 0);  // white to move after e1c3
 }
 
 TEST_F(ModuleTest, FixedDepthSearchReportsLegalLines) {

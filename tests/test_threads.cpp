@@ -114,6 +114,7 @@ TEST(ThreadStress, RandomStopsAndPonderHits) {
   const int seconds = env ? atoi(env) : 20;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   int searches = 0;
+  movesHandedOver.store(0);
   EngineSettings s;
   ops.getSettings(&s);
   while (std::chrono::steady_clock::now() < deadline) {
@@ -158,6 +159,7 @@ TEST(ThreadStress, RandomStopsAndPonderHits) {
     ASSERT_TRUE(noEntryLocked()) << "search " << searches;
   }
   EXPECT_GT(searches, 5);
+  EXPECT_GT(movesHandedOver.load(), 0) << "no search ever split";
   s.threads = 0;
   ops.setSettings(&s);
 }
