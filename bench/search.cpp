@@ -1,0 +1,101 @@
+// Fixed-depth single-thread search over a fixed set of positions: prints the
+// nodes of each position, the total (the search signature), time and speed.
+// Usage: search [depth]   (default 9)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/driver.h"
+#include "engine/game.h"
+#include "engine/hash.h"
+#include "engine/interface.h"
+#include "engine/makemove.h"
+#include "engine/movegen.h"
+#include "engine/prepare.h"
+#include "engine/search.h"
+#include "engine/threads.h"
+
+namespace {
+
+const char *const positions[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+    "r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq d3",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -",
+    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -",
+    "2rq1rk1/pp1bppbp/2np1np1/8/3NP3/1BN1BP2/PPPQ2PP/2KR3R b - -",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+    "6k1/5p2/6p1/8/7P/8/5PK1/8 w - -",
+    "8/8/4k3/8/2p5/8/B2K4/8 w - -",
+    "8/5pk1/6p1/8/8/1R6/5PPP/6K1 w - -",
+};
+
+// The driver's root set-up, without its timer and reports.
+int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
+  if (parseFen(fen) != 0 || setupPosition(&rootPosition, &gameRecord) != 0) {
+    std::fprintf(stderr, "bad FEN %s\n", fen);
+    std::exit(1);
+  }
+  Position *root = &rootPosition;
+  Board *board = root->pg;
+  engineSide = root->side;
+  clearHash(&hashTable);
+  splitEpochCounter.store(1);
+  board->splitEpoch = 1;
+  board->masterBoard = board;
+  board->splitPoint = &noSplitPosition;
+  board->nodeCount = 0;
+  root->childKillers[0] = root->childKillers[1] = NO_MOVE;
+  root->parent = nullptr;
+  root->pendingThreat = NO_MOVE;
+  root->matedScore = -(MATE_SCORE - 1);
+  for (int i = 0; i < 128; i++) board->white.threatReplies[i] = board->black.threatReplies[i] = NO_MOVE;
+  root->statusFlags = (root->statusFlags & ~0x400) | 0x3000;
+  resetPicker(root);
+  clearHistoryTable(&historyTable);
+  prepare(root, 1);
+  newSearchGeneration(&hashTable, 1);
+  root->threatKind = 0;
+  searchNullMove(root, -9999, 0);
+  root->futilityGap = -9999;
+  lastScore = -9999;
+  Move killers[2] = {NO_MOVE, NO_MOVE};
+  Move lines[2] = {NO_MOVE, NO_MOVE};
+  Move pv[PV_LENGTH] = {NO_MOVE};
+  int s = -9999;
+  for (int d = 2; d <= depth; d++) {
+    currentDepth = d;
+    pvCount = 0;
+    s = search(root, d, MATE_SCORE, -9999, killers, pv, &lines[0]);
+    lastScore = s;
+    resetPicker(root);
+  }
+  unmarkHistoryInHash(&hashTable);
+  *score = s;
+  *best = pv[0];
+  return board->nodeCount;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  int depth = argc > 1 ? std::atoi(argv[1]) : 9;
+  if (depth < 2) depth = 2;
+  initEngineTables(64u << 20);
+  activeSettings = initialSettings;
+  int64_t total = 0;
+  auto start = std::chrono::steady_clock::now();
+  for (const char *fen : positions) {
+    int score;
+    Move best;
+    int64_t n = searchPosition(fen, depth, &score, &best);
+    total += n;
+    std::printf("%12lld  score %6d  best %c%c%c%c  %s\n", (long long)n, score, 'a' + (moveFrom(best) & 7),
+                '1' + (moveFrom(best) >> 4), 'a' + (realTo(best) & 7), '1' + (realTo(best) >> 4), fen);
+  }
+  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("depth %d  nodes %lld  time %.3f s  nps %.0f\n", depth, (long long)total, secs,
+              secs > 0 ? total / secs : 0.0);
+  return 0;
+}

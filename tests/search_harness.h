@@ -1,0 +1,191 @@
+// Test harness for the searches: sets a position up the way the driver does,
+// runs fixed-depth iterations of the node search, and checks results with an
+// independent legal-move generator and mate finder built on the move
+// generator and make-move only.
+#pragma once
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/driver.h"
+#include "engine/game.h"
+#include "engine/hash.h"
+#include "engine/interface.h"
+#include "engine/makemove.h"
+#include "engine/movegen.h"
+#include "engine/prepare.h"
+#include "engine/search.h"
+#include "engine/threads.h"
+
+namespace harness {
+
+inline void initOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  initEngineTables(32u << 20);
+  activeSettings = initialSettings;
+}
+
+inline bool setFen(const char *fen) {
+  if (parseFen(fen) != 0) return false;
+  return setupPosition(&rootPosition, &gameRecord) == 0;
+}
+
+// The root as the driver prepares it before its iterations.
+inline void prepareRoot() {
+  Position *root = &rootPosition;
+  Board *board = root->pg;
+  engineSide = root->side;
+  splitEpochCounter.store(1);
+  board->splitEpoch = 1;
+  board->masterBoard = board;
+  board->splitPoint = &noSplitPosition;
+  board->nodeCount = 0;
+  root->childKillers[0] = root->childKillers[1] = NO_MOVE;
+  root->parent = nullptr;
+  root->pendingThreat = NO_MOVE;
+  root->matedScore = -(MATE_SCORE - 1);
+  for (int i = 0; i < 128; i++) board->white.threatReplies[i] = board->black.threatReplies[i] = NO_MOVE;
+  root->statusFlags = (root->statusFlags & ~0x400) | 0x3000;
+  resetPicker(root);
+  clearHistoryTable(&historyTable);
+  prepare(root, 1);
+  newSearchGeneration(&hashTable, 1);
+  root->threatKind = 0;
+  stopFlag.store(0);
+}
+
+struct Result {
+  int score = -9999;
+  Move pv[PV_LENGTH];
+  int64_t nodes = 0;
+};
+
+// Iterations 2 .. depth of the node search on the root, as the driver runs them.
+inline Result searchRoot(int depth, bool withNullThreat = true) {
+  prepareRoot();
+  Position *root = &rootPosition;
+  if (withNullThreat) searchNullMove(root, -9999, 0);
+  root->futilityGap = -9999;
+  lastScore = -9999;
+  Move killers[2] = {NO_MOVE, NO_MOVE};
+  Move lines[2] = {NO_MOVE, NO_MOVE};
+  Result r;
+  for (int i = 0; i < PV_LENGTH; i++) r.pv[i] = NO_MOVE;
+  for (int d = 2; d <= depth; d++) {
+    currentDepth = d;
+    pvCount = 0;
+    r.score = search(root, d, MATE_SCORE, -9999, killers, r.pv, &lines[0]);
+    lastScore = r.score;
+    resetPicker(root);
+  }
+  unmarkHistoryInHash(&hashTable);
+  r.nodes = root->pg->nodeCount;
+  return r;
+}
+
+// ---- an oracle independent of the searches ----
+inline std::vector<Move> legalMoves(Position *pos) {
+  std::vector<Move> out;
+  Position probe;
+  std::memcpy((void *)&probe, (const void *)pos, sizeof probe);
+  probe.nodeFlags &= 4 | 1;  // keep the e.p. bit only; no threat, no captures-only
+  resetPicker(&probe);
+  std::vector<Move> all;
+  for (Move m = pickMove(&probe); m != NO_MOVE; m = pickMove(&probe)) all.push_back(m);
+  Position child;
+  std::memset((void *)&child, 0, sizeof child);
+  initPosition(&child, pos->pg);
+  for (Move m : all) {
+    makeMove(pos, m, &child);
+    bool ok = !(child.statusFlags & 0x800 && child.score == -MATE_SCORE) && !kingAttacked(&child, pos->side);
+    unmakeMove(&child);
+    if (ok) out.push_back(m);
+  }
+  return out;
+}
+
+inline bool inCheck(Position *pos) { return kingAttacked(pos, pos->side); }
+
+// Can the side to move force mate within n moves?
+inline bool mateWithin(Position *pos, int n) {
+  Position child;
+  std::memset((void *)&child, 0, sizeof child);
+  initPosition(&child, pos->pg);
+  for (Move m : legalMoves(pos)) {
+    makeMove(pos, m, &child);
+    std::vector<Move> replies = legalMoves(&child);
+    bool mates;
+    if (replies.empty()) {
+      mates = inCheck(&child);
+    } else if (n > 1) {
+      mates = true;
+      Position grand;
+      std::memset((void *)&grand, 0, sizeof grand);
+      initPosition(&grand, pos->pg);
+      for (Move r : replies) {
+        makeMove(&child, r, &grand);
+        bool ok = mateWithin(&grand, n - 1);
+        unmakeMove(&grand);
+        if (!ok) {
+          mates = false;
+          break;
+        }
+      }
+    } else {
+      mates = false;
+    }
+    unmakeMove(&child);
+    if (mates) return true;
+  }
+  return false;
+}
+
+// Shortest forced mate of the side to move, up to maxN moves; 0 when none.
+inline int mateDistance(Position *pos, int maxN) {
+  for (int n = 1; n <= maxN; n++)
+    if (mateWithin(pos, n)) return n;
+  return 0;
+}
+
+// Is the line a sequence of legal moves from the position? Restores the board.
+inline bool lineIsLegal(Position *pos, const Move *line, std::string *why) {
+  Position records[PV_LENGTH + 1];
+  int made = 0;
+  bool ok = true;
+  Position *cur = pos;
+  for (int i = 0; i < PV_LENGTH && moveFrom(line[i]) != NO_SQUARE; i++) {
+    std::vector<Move> legal = legalMoves(cur);
+    bool found = false;
+    for (Move m : legal) found = found || m == line[i];
+    if (!found) {
+      ok = false;
+      if (why) *why = "move " + std::to_string(i) + " (" + std::to_string(line[i]) + ") is not legal";
+      break;
+    }
+    Position *next = &records[made];
+    std::memset((void *)next, 0, sizeof *next);
+    initPosition(next, pos->pg);
+    makeMove(cur, line[i], next);
+    made++;
+    cur = next;
+  }
+  while (made > 0) unmakeMove(&records[--made]);
+  return ok;
+}
+
+inline Move mv(const char *text) {
+  int from = (text[0] - 'a') + (text[1] - '1') * 16;
+  int to = (text[2] - 'a') + (text[3] - '1') * 16;
+  return makeMoveWord(from, to);
+}
+
+inline int lockedEntries() {
+  int n = 0;
+  for (uint64_t i = 0; i < hashTable.hashEntryCount; i++)
+    if (hashTable.entries[i].flags & 0xFF) n++;
+  return n;
+}
+
+}  // namespace harness
