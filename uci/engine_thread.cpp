@@ -149,7 +149,7 @@ void startThinking(int ponderKind, int searchMode, int myTime, int movestogo, in
   // and a ponder or infinite search still waits for its stop.
   if (!rootHasMoves) {
     if (ponderKind != 0) waitForRelease();
-    printBestMove(NO_MOVE, NO_MOVE);
+    uciPrint("bestmove 0000");
     return;
   }
 

@@ -17,6 +17,19 @@ bool isUnderPromotionTo(int toByte, int lowA, int lowB) {
   return b == lowA || b == lowB;
 }
 
+// Neither side has mating material (the set-up rule, on the live piece counts).
+// The position's cannot-win bits are not used: make-move also sets them after
+// 100 reversible plies, which is no shortage of material.
+bool insufficientMaterial(const Board *b) {
+  auto cannotMate = [b](int pawn, int knight, int bishop, int rook, int queen) {
+    int n = b->kinds[knight].count, bi = b->kinds[bishop].count;
+    return b->kinds[pawn].count == 0 && b->kinds[rook].count == 0 && b->kinds[queen].count == 0 &&
+           ((bi == 0 && n < 3) || bi + n <= 1);
+  };
+  return cannotMate(WHITE_PAWN, WHITE_KNIGHT, WHITE_BISHOP, WHITE_ROOK, WHITE_QUEEN) &&
+         cannotMate(BLACK_PAWN, BLACK_KNIGHT, BLACK_BISHOP, BLACK_ROOK, BLACK_QUEEN);
+}
+
 }  // namespace
 
 int matchMoveText(const Board *board, Move move, const char *text) {
@@ -86,7 +99,7 @@ Move parseMove(const char *text) {
 }
 
 int gameResult(Position *p) {
-  if ((p->statusFlags & 0x60) == 0x60) {
+  if (insufficientMaterial(p->pg)) {
     gameState = 1;
     return GAME_INSUFFICIENT;
   }

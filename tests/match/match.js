@@ -1,0 +1,288 @@
+// Self-play match of tessel_uci against itself with pondering, refereed by
+// chess.js: every bestmove, ponder move and principal-variation move must be
+// legal, no engine may hang, lose on time or crash.
+//
+// node match.js --engine PATH [--games N] [--base MS] [--inc MS] [--maxplies N]
+//               [--threads N] [--chessjs DIR]
+'use strict';
+
+const { spawn } = require('child_process');
+const path = require('path');
+
+function parseArgs(argv) {
+  const opts = { games: 4, base: 8000, inc: 100, maxplies: 300, threads: 2, engine: null, chessjs: null };
+  for (let i = 2; i < argv.length; i++) {
+    const key = argv[i].replace(/^--/, '');
+    const value = argv[++i];
+    if (!(key in opts)) throw new Error('unknown option --' + key);
+    opts[key] = key === 'engine' || key === 'chessjs' ? value : Number(value);
+  }
+  if (!opts.engine) throw new Error('--engine is required');
+  return opts;
+}
+
+const opts = parseArgs(process.argv);
+const { Chess } = require(opts.chessjs ? path.join(opts.chessjs, 'node_modules', 'chess.js') : 'chess.js');
+
+const failures = { illegal: 0, hangs: 0, timeLosses: 0, crashes: 0, results: 0 };
+const notes = [];
+function fail(kind, text) {
+  failures[kind]++;
+  notes.push(kind + ': ' + text);
+  console.log('FAIL ' + kind + ': ' + text);
+}
+
+class Engine {
+  constructor(exe, name) {
+    this.name = name;
+    this.proc = spawn(exe, [], { stdio: ['pipe', 'pipe', 'inherit'] });
+    this.buffer = '';
+    this.waiter = null;
+    this.exitCode = undefined;
+    this.infoLines = [];
+    this.proc.stdout.on('data', (chunk) => {
+      this.buffer += chunk.toString();
+      let nl;
+      while ((nl = this.buffer.indexOf('\n')) >= 0) {
+        const line = this.buffer.slice(0, nl).replace(/\r$/, '');
+        this.buffer = this.buffer.slice(nl + 1);
+        this.onLine(line);
+      }
+    });
+    this.proc.on('exit', (code, signal) => {
+      this.exitCode = code === null ? 'signal ' + signal : code;
+      if (this.waiter) {
+        const w = this.waiter;
+        this.waiter = null;
+        clearTimeout(w.timer);
+        w.reject(new Error(this.name + ' exited (' + this.exitCode + ')'));
+      }
+    });
+    this.proc.stdin.on('error', () => {});
+  }
+
+  onLine(line) {
+    if (line.startsWith('info') && line.includes(' pv ')) this.infoLines.push(line);
+    if (this.waiter && this.waiter.test(line)) {
+      const w = this.waiter;
+      this.waiter = null;
+      clearTimeout(w.timer);
+      w.resolve(line);
+    }
+  }
+
+  send(line) {
+    if (this.exitCode === undefined) this.proc.stdin.write(line + '\n');
+  }
+
+  // Resolves with the first line that passes the test; rejects on timeout or exit.
+  waitFor(test, timeoutMs, what) {
+    return new Promise((resolve, reject) => {
+      if (this.exitCode !== undefined) {
+        reject(new Error(this.name + ' exited (' + this.exitCode + ')'));
+        return;
+      }
+      const timer = setTimeout(() => {
+        this.waiter = null;
+        reject(new Error('hang: ' + this.name + ' gave no ' + what + ' within ' + timeoutMs + ' ms'));
+      }, timeoutMs);
+      this.waiter = { test, resolve, reject, timer };
+    });
+  }
+
+  takeInfo() {
+    const lines = this.infoLines;
+    this.infoLines = [];
+    return lines;
+  }
+
+  quit(timeoutMs) {
+    return new Promise((resolve) => {
+      if (this.exitCode !== undefined) {
+        resolve(this.exitCode);
+        return;
+      }
+      const timer = setTimeout(() => {
+        this.proc.kill('SIGKILL');
+        resolve('killed');
+      }, timeoutMs);
+      this.proc.on('exit', (code) => {
+        clearTimeout(timer);
+        resolve(code);
+      });
+      this.send('quit');
+    });
+  }
+}
+
+// Plays a UCI move text on a chess.js game; false when it is not legal there.
+function playUci(game, text) {
+  const m = /^([a-h][1-8])([a-h][1-8])([qrbn]?)$/.exec(text);
+  if (!m) return false;
+  try {
+    game.move({ from: m[1], to: m[2], promotion: m[3] || undefined });
+  } catch (e) {
+    return false;
+  }
+  const last = game.history({ verbose: true }).slice(-1)[0];
+  // A promotion must name its piece, and only a promotion may carry a letter.
+  if (!!last.promotion !== !!m[3]) return false;
+  return true;
+}
+
+function checkPvLines(lines, rootFen, who) {
+  for (const line of lines) {
+    const pv = line.slice(line.indexOf(' pv ') + 4).trim().split(/\s+/).filter((t) => t);
+    const game = new Chess(rootFen);
+    for (const text of pv) {
+      if (!playUci(game, text)) {
+        fail('illegal', who + ' pv move ' + text + ' in "' + line + '" from ' + rootFen);
+        break;
+      }
+    }
+  }
+}
+
+function parseBest(line) {
+  const t = line.trim().split(/\s+/);
+  return { best: t[1], ponder: t[2] === 'ponder' ? t[3] : null };
+}
+
+async function startEngine(name) {
+  const e = new Engine(opts.engine, name);
+  e.send('uci');
+  await e.waitFor((l) => l === 'uciok', 10000, 'uciok');
+  e.send('setoption name Threads value ' + opts.threads);
+  e.send('setoption name Ponder value true');
+  e.send('isready');
+  await e.waitFor((l) => l === 'readyok', 30000, 'readyok');
+  return e;
+}
+
+async function playGame(index, white, black) {
+  const game = new Chess();
+  const uciMoves = [];
+  const engines = { w: white, b: black };
+  const clock = { w: opts.base, b: opts.base };
+  const ponder = { w: null, b: null };  // { move, fen } of a running ponder search
+  for (const e of [white, black]) {
+    e.send('ucinewgame');
+    e.send('isready');
+    await e.waitFor((l) => l === 'readyok', 10000, 'readyok');
+  }
+  const goLine = (extra) =>
+    'go ' + extra + 'wtime ' + Math.max(clock.w, 1) + ' btime ' + Math.max(clock.b, 1) +
+    ' winc ' + opts.inc + ' binc ' + opts.inc;
+  const positionLine = (moves) => 'position startpos' + (moves.length ? ' moves ' + moves.join(' ') : '');
+
+  while (!game.isGameOver() && uciMoves.length < opts.maxplies) {
+    const side = game.turn();
+    const e = engines[side];
+    const fen = game.fen();
+    const last = uciMoves[uciMoves.length - 1];
+    let started;
+    if (ponder[side] && ponder[side].move === last) {
+      e.send('ponderhit');
+      started = Date.now();
+    } else {
+      if (ponder[side]) {
+        // The opponent played another move: end the ponder search first.
+        e.send('stop');
+        const line = await e.waitFor((l) => l.startsWith('bestmove'), 5000, 'bestmove after stop');
+        const p = parseBest(line);
+        const g = new Chess(ponder[side].fen);
+        if (!playUci(g, p.best)) fail('illegal', e.name + ' bestmove ' + p.best + ' after stop in ' + ponder[side].fen);
+        checkPvLines(e.takeInfo(), ponder[side].fen, e.name);
+      }
+      e.takeInfo();
+      e.send(positionLine(uciMoves));
+      e.send(goLine(''));
+      started = Date.now();
+    }
+    ponder[side] = null;
+    const line = await e.waitFor((l) => l.startsWith('bestmove'), clock[side] + 3000, 'bestmove');
+    const elapsed = Date.now() - started;
+    clock[side] -= elapsed;
+    if (clock[side] < 0) fail('timeLosses', e.name + ' over its time by ' + -clock[side] + ' ms in game ' + index);
+    clock[side] += opts.inc;
+    checkPvLines(e.takeInfo(), fen, e.name);
+
+    const { best, ponder: ponderMove } = parseBest(line);
+    if (!playUci(game, best)) {
+      fail('illegal', e.name + ' bestmove "' + best + '" in ' + fen);
+      return 'illegal';
+    }
+    uciMoves.push(best);
+    if (ponderMove) {
+      const g = new Chess(game.fen());
+      if (!playUci(g, ponderMove)) {
+        fail('illegal', e.name + ' ponder move ' + ponderMove + ' after ' + best + ' in ' + fen);
+      } else if (!game.isGameOver()) {
+        ponder[side] = { move: ponderMove, fen: g.fen() };
+        e.send(positionLine(uciMoves.concat([ponderMove])));
+        e.send(goLine('ponder '));
+      }
+    }
+  }
+
+  // End any ponder search still running.
+  for (const side of ['w', 'b']) {
+    if (!ponder[side]) continue;
+    const e = engines[side];
+    e.send('stop');
+    await e.waitFor((l) => l.startsWith('bestmove'), 5000, 'bestmove after stop');
+    checkPvLines(e.takeInfo(), ponder[side].fen, e.name);
+    ponder[side] = null;
+  }
+
+  let result = '*';
+  if (game.isCheckmate()) result = game.turn() === 'w' ? '0-1 checkmate' : '1-0 checkmate';
+  else if (game.isStalemate()) result = '1/2-1/2 stalemate';
+  else if (game.isGameOver()) result = '1/2-1/2 draw';
+  else result = '* ply limit';
+
+  // The engines name mate and stalemate themselves after the final position.
+  if (game.isCheckmate() || game.isStalemate()) {
+    for (const e of [white, black]) {
+      e.send(positionLine(uciMoves));
+      const r = await e.waitFor((l) => l.startsWith('info string result'), 5000, 'result line');
+      if (r !== 'info string result ' + result) fail('results', e.name + ' said "' + r + '", referee: ' + result);
+    }
+  }
+  console.log('game ' + index + ': ' + uciMoves.length + ' plies, ' + result +
+              ', clocks ' + clock.w + '/' + clock.b + ' ms');
+  return result;
+}
+
+async function main() {
+  const a = await startEngine('engine A');
+  const b = await startEngine('engine B');
+  let played = 0;
+  try {
+    for (let i = 0; i < opts.games; i++) {
+      const [white, black] = i % 2 === 0 ? [a, b] : [b, a];
+      await playGame(i + 1, white, black);
+      played++;
+    }
+  } catch (err) {
+    const text = String(err.message || err);
+    if (text.startsWith('hang')) fail('hangs', text);
+    else fail('crashes', text);
+  }
+  for (const e of [a, b]) {
+    const code = await e.quit(5000);
+    if (code !== 1) fail('crashes', e.name + ' ended with ' + code + ' after quit');
+  }
+  const bad = failures.illegal + failures.hangs + failures.timeLosses + failures.crashes + failures.results;
+  console.log('games played ' + played + '/' + opts.games + ': illegal moves ' + failures.illegal + ', hangs ' +
+              failures.hangs + ', time losses ' + failures.timeLosses + ', crashes ' + failures.crashes +
+              ', wrong result lines ' + failures.results);
+  const passed = bad === 0 && played === opts.games ? 1 : 0;
+  console.log('match: ' + passed + ' passed, ' + (1 - passed) + ' failed');
+  process.exit(passed ? 0 : 1);
+}
+
+main().catch((err) => {
+  console.log('harness error: ' + (err.stack || err));
+  process.exit(1);
+});
