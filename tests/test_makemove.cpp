@@ -1,5 +1,5 @@
 // Make and unmake move: exact restore over perft trees, incremental key and
-// score against values built from scratch, and the Part's edge cases.
+// score against values built from scratch, and the edge cases of make-move.
 #include <memory>
 
 #include "engine/prepare.h"
