@@ -515,6 +515,112 @@ TEST_F(PrepareTest, MiddlegameCurrentValuesWithoutTheMiddlegameFlag) {
   EXPECT_EQ(b()->kinds[BLACK_BISHOP].currentValue, 319);  // the bishop side has no rook
 }
 
+// Sets up a position and its pawn analysis with zero square tables, for the
+// steps that are tested on their own.
+void analysed(const char *fen) {
+  ASSERT_EQ(parseFen(fen), 0);
+  ASSERT_EQ(setupPosition(&rootPosition, &gameRecord), 0);
+  activeSettings = initialSettings;
+  initMiddlegameWeights(&gameBoard);
+  initEndgameWeights();
+  std::memset(&gameBoard.prepared, 0, sizeof gameBoard.prepared);
+  gameBoard.prepared.data.occupancy = rootPosition.allBits;
+  gameBoard.prepared.data.passedTable = passedEndgame;
+  analysePawnStructure(&gameBoard, 53);
+}
+
+int nonzeroEntries() {
+  int n = 0;
+  for (int t = 0; t < 12; t++)
+    for (int s = 0; s < 120; s++) n += gameBoard.prepared.square[t][s] != 0;
+  return n;
+}
+
+TEST_F(PrepareTest, ScreenBehindAPieceOnItsPawn) {
+  // the a1 rook sees the knight on a4 (covered by its own b5 pawn): 2 off the
+  // black queen and king tables on a5..a8, the walk going on through the king
+  analysed("k7/8/8/1p6/n7/8/7K/R7 w - -");
+  lineTerms(b(), true);
+  for (const char *s : {"a5", "a6", "a7", "a8"}) {
+    EXPECT_EQ(at(BQ, s), -2) << s;
+    EXPECT_EQ(at(BK, s), -2) << s;
+  }
+  EXPECT_EQ(nonzeroEntries(), 8);
+  // without the pawn the endgame rules skip an enemy piece
+  analysed("k7/8/8/8/n7/8/7K/R7 w - -");
+  lineTerms(b(), true);
+  EXPECT_EQ(nonzeroEntries(), 0);
+}
+
+TEST_F(PrepareTest, PinAgainstTheKing) {
+  // middlegame rules: the knight before the white king, no pawn covering it:
+  // 10 in the black queen and rook tables on d3..d8
+  analysed("4k3/8/8/8/8/8/3N4/3K4 w - -");
+  lineTerms(b(), false);
+  for (const char *s : {"d3", "d4", "d5", "d6", "d7", "d8"}) {
+    EXPECT_EQ(at(BQ, s), 10) << s;
+    EXPECT_EQ(at(BR, s), 10) << s;
+  }
+  EXPECT_EQ(nonzeroEntries(), 12);
+}
+
+TEST_F(PrepareTest, MobilityThroughThePawns) {
+  // endgame mobility: the undefended d5 pawn is worth endTargetPawn to white's
+  // pieces; lines stop behind it; with 7 empty files the squares are worth 0
+  analysed("4k3/8/8/3p4/8/8/8/R3K3 w - -");
+  d().emptyFiles = 7;
+  prepareSquareTerms(b());
+  EXPECT_EQ(at(WR, "d1"), 23);
+  EXPECT_EQ(at(WR, "d8"), 23);
+  EXPECT_EQ(at(WR, "a5"), 23);
+  EXPECT_EQ(at(WR, "h5"), 23);
+  EXPECT_EQ(at(WR, "e4"), 0);
+  EXPECT_EQ(at(WQ, "a2"), 23);
+  EXPECT_EQ(at(WQ, "d2"), 23);
+  EXPECT_EQ(at(WB, "h1"), 23);
+  EXPECT_EQ(at(WB, "d1"), 0);
+  EXPECT_EQ(at(WN, "c3"), 0);  // no knights on the board: no knight pass
+  for (int t = BK; t <= BP; t++)
+    for (int s = 0; s < 120; s++) EXPECT_EQ(b()->prepared.square[t][s], 0);
+}
+
+TEST_F(PrepareTest, KingsAndPawns) {
+  analysed("4k3/8/8/4P3/8/8/8/4K3 w - -");
+  b()->kinds[WHITE_PAWN].currentValue = 84;
+  kingPawnTerms(b(), 12, 7);
+  int nearValue = (12 * 84 + 32) >> 6;  // 16: the black king is drawn to the pawn
+  for (int step : {1, -1, 16, -16, 15, -15, 17, -17}) {
+    EXPECT_EQ(b()->prepared.square[BK][sq("e5") + step], nearValue);
+    EXPECT_EQ(b()->prepared.square[WK][sq("e5") + step], 4 * 7);  // passed on rank 4
+  }
+  EXPECT_EQ(nonzeroEntries(), 16);
+}
+
+TEST_F(PrepareTest, EndgameKingCentrality) {
+  // bare kings: class 2, everything scaled by 14/64
+  prepared("4k3/8/8/8/8/8/8/4K3 w - -");
+  EXPECT_EQ(d().drawClass, 2);
+  EXPECT_EQ(at(WK, "d4"), (14 * 12 * 6 + 32) >> 6);
+  EXPECT_EQ(at(WK, "a1"), 0);
+  EXPECT_EQ(at(WK, "d6"), (14 * 12 * 7 + 32) >> 6);
+  EXPECT_EQ(at(BK, "d3"), (14 * 12 * 7 + 32) >> 6);  // black's table: ranks reversed
+  EXPECT_EQ(at(BK, "h8"), 0);
+}
+
+TEST_F(PrepareTest, ThinMaterialActivatesTheKings) {
+  prepared("4k3/pp6/2n5/8/8/8/PP6/R1B1K2R w - -");
+  EXPECT_FALSE(d().middlegame);
+  EXPECT_EQ(b()->kingActive, 1);
+  EXPECT_EQ(d().drawClass, 0);
+  // open-file pressure doubles with active kings on files without white pawns
+  EXPECT_EQ(d().isolatedPressure[0][4], 6 + 2 * 8);
+  EXPECT_EQ(d().backwardPressure[0][4], 3 + 2 * 8);
+  EXPECT_EQ(d().doubledIsolatedPressure[0][4], 2 + 4 * 8);
+  EXPECT_EQ(d().isolatedPressure[0][0], 6);
+  EXPECT_EQ(d().isolatedPressure[1][4], 6);  // black has no rook
+  EXPECT_EQ(d().openFileRookBonus, 0);        // six empty files
+}
+
 // ---- endgame builder ----
 
 TEST_F(PrepareTest, PawnEnding) {
