@@ -51,8 +51,8 @@ static void *threadMain(void *arg) {
       searchMove(p, job.depth, job.beta, job.alpha, job.killers, job.pv, job.move, c, excluded);
     } while (workIsStale(own) && !stopFlag.load(std::memory_order_relaxed));
 
-    if (p->movesTried > triedAtStart) addMovesTried(job.splitNode, 1);
     PT_CHECK(pthread_mutex_lock(&searchMutex));
+    if (p->movesTried > triedAtStart) addMovesTried(job.splitNode, 1);
     if (job.child->childKillers[0] == k0 && job.child->childKillers[1] == k1) {
       job.child->childKillers[0] = c->childKillers[0];
       job.child->childKillers[1] = c->childKillers[1];
@@ -109,7 +109,7 @@ int startThreads(int requested) {
 // ---- split points ----
 int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, Move *pv, Move move,
               Position *child, const Move *excluded) {
-  if (helperCount == 0 || depth < 8 || node->movesTried < 1) return 0;
+  if (helperCount == 0 || depth < 8 || loadShared(&node->movesTried) < 1) return 0;
   Board *b = node->pg;
   Position *sp = b->splitPoint;
   if (sp != nullptr && sp != node && sp != &noSplitPosition) return 0;
@@ -140,17 +140,19 @@ int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, M
   Board *hb = &helper->board;
   Position *p = helper->searchPosition;
   copyBoard(hb, b);
+  // The node and its child record are copied under searchMutex: the helpers
+  // of this node merge their results into both under it.
+  PT_CHECK(pthread_mutex_lock(&searchMutex));
   copyPosition(p, node);
+  Position *c = helper->childCopy;
+  copyPosition(c, child);
+  PT_CHECK(pthread_mutex_unlock(&searchMutex));
   rebasePosition(p, b, hb);
   setBoardEpoch(hb, splitEpochCounter.load());
   hb->masterBoard = b;
   hb->splitPoint = &noSplitPosition;
-  // The child record is copied now, before the helper runs: the splitter goes
-  // on using its own child record for its next move.
-  Position *c = helper->childCopy;
-  copyPosition(c, child);
-  c->childKillers[0] = child->childKillers[0];
-  c->childKillers[1] = child->childKillers[1];
+  // The child record was copied before the helper runs: the splitter goes on
+  // using its own child record for its next move.
   rebasePosition(c, b, hb);
   c->parent = p;
   helper->jobArgs = JobArgs{node, p, child, depth, beta, alpha, killers, pv, move};
