@@ -3,6 +3,7 @@
 // rule, and the Position's incremental score base; plus the steps that both
 // builders share (file pressure, scaling, final sum).
 #include "engine/prepare.h"
+#include "engine/prepare_steps.h"
 
 #include <cstring>
 

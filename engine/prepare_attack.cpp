@@ -4,6 +4,7 @@
 // and kings (both builders).
 #include "engine/interface.h"
 #include "engine/prepare.h"
+#include "engine/prepare_steps.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "engine/interface.h"
 #include "engine/prepare.h"
+#include "engine/prepare_steps.h"
 #include "engine/prepare_data.h"
 
 namespace {

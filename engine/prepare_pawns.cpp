@@ -2,6 +2,7 @@
 // piece bitboards, pawn spans, widened pawn-attack sets, passed-pawn file
 // segments in the pawn-path tables, and the king-and-pawn terms.
 #include "engine/prepare.h"
+#include "engine/prepare_steps.h"
 
 #include <cstring>
 

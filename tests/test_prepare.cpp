@@ -15,6 +15,7 @@
 #include "engine/makemove.h"
 #include "engine/movegen.h"
 #include "engine/prepare.h"
+#include "engine/prepare_steps.h"
 #include "engine/prepare_data.h"
 #include "platform/platform.h"
 
