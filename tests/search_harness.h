@@ -63,8 +63,8 @@ struct Result {
 };
 
 // Iterations 2 .. depth of the node search on the root, as the driver runs them.
-inline Result searchRoot(int depth, bool withNullThreat = true) {
-  prepareRoot();
+inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirst = true) {
+  if (prepareFirst) prepareRoot();
   Position *root = &rootPosition;
   if (withNullThreat) searchNullMove(root, -9999, 0);
   root->futilityGap = -9999;

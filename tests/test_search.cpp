@@ -165,6 +165,53 @@ TEST_F(SearchTest, EveryReportedVariationIsLegal) {
   }
 }
 
+TEST_F(SearchTest, BoardIsRestoredExactlyAfterASearch) {
+  // Captures, promotions, castling and pawn moves re-prepare children in save
+  // slots; afterwards every prepared table, piece record and list-head table
+  // must be as it was before the search.
+  const char *fens[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+      "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -",
+  };
+  static Board before;
+  for (const char *fen : fens) {
+    ASSERT_TRUE(setFen(fen));
+    prepareRoot();
+    Board *b = rootPosition.pg;
+    std::memcpy((void *)&before, (const void *)b, sizeof(Board));
+    searchRoot(9, true, false);
+    EXPECT_EQ(std::memcmp(&before.prepared, &b->prepared, sizeof b->prepared), 0) << fen;
+    for (int i = 0; i < 33; i++) {
+      const PieceRecord &x = before.pieces[i], &y = b->pieces[i];
+      EXPECT_TRUE(x.next == y.next && x.prev == y.prev && x.square == y.square && x.colour == y.colour &&
+                  x.kind == y.kind && x.value == y.value)
+          << fen << " record " << i << " value " << x.value << " -> " << y.value << " square " << x.square << " -> "
+          << y.square;
+      // the descriptor copy, apart from the live count it carried when it was taken
+      PieceKind dx = x.desc, dy = y.desc;
+      dx.count = dy.count = 0;
+      EXPECT_EQ(std::memcmp(&dx, &dy, sizeof dx), 0) << fen << " record " << i << " descriptor";
+    }
+    EXPECT_EQ(std::memcmp((const void *)before.kinds, (const void *)b->kinds, sizeof b->kinds), 0) << fen;
+    EXPECT_EQ(std::memcmp(before.squareArray, b->squareArray, sizeof b->squareArray), 0) << fen;
+    for (int side = 0; side < 2; side++) {
+      const PieceListHead &x = side ? before.black : before.white;
+      const PieceListHead &y = side ? b->black : b->white;
+      EXPECT_EQ(std::memcmp(x.pawnTerms, y.pawnTerms, sizeof x.pawnTerms), 0) << fen;
+      EXPECT_EQ(std::memcmp(x.marks, y.marks, sizeof x.marks), 0) << fen;
+      EXPECT_EQ(std::memcmp(x.pawnFileCount, y.pawnFileCount, sizeof x.pawnFileCount), 0) << fen;
+    }
+    EXPECT_EQ(before.material, b->material);
+    EXPECT_EQ(before.menCount, b->menCount);
+    EXPECT_EQ(before.drawShrink, b->drawShrink);
+    EXPECT_EQ(before.kingActive, b->kingActive);
+    EXPECT_EQ(before.kingZoneTable, b->kingZoneTable);
+    expectCleanState();
+  }
+}
+
 TEST_F(SearchTest, FixedDepthSearchIsDeterministic) {
   const char *fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
   ASSERT_TRUE(setFen(fen));
