@@ -1,6 +1,7 @@
 // Fixed-depth single-thread search over a fixed set of positions: prints the
 // nodes of each position, the total (the search signature), time and speed.
-// Usage: search [depth]   (default 9)
+// Usage: search [depth] [--threads N]   (default depth 9; without --threads no
+// helper threads are started, with it N search threads share the work)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -80,10 +81,20 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  int depth = argc > 1 ? std::atoi(argv[1]) : 9;
+  int depth = 9, threads = 0;
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
+      threads = std::atoi(argv[++i]);
+    else
+      depth = std::atoi(argv[i]);
+  }
   if (depth < 2) depth = 2;
   initEngineTables(64u << 20);
   activeSettings = initialSettings;
+  if (threads > 0) {
+    startThreads(threads);
+    std::printf("threads %d (helpers %d)\n", threadCount, helperCount);
+  }
   int64_t total = 0;
   auto start = std::chrono::steady_clock::now();
   for (const char *fen : positions) {
