@@ -798,4 +798,57 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
   EXPECT_GT(done, 300);
 }
 
+
+// Random games from random positions: every child whose move captured or was
+// special is prepared as the search does it (reset 0); the hanging-piece rule
+// must leave counts and material as they were, and the block stays intact.
+TEST_F(PrepareTest, RandomGamesPrepareChildren) {
+  Rand15 r{4242};
+  static Position line[64];
+  int prepared = 0;
+  for (int game = 0; game < 60; game++) {
+    Material m{};
+    for (int c = 0; c < 2; c++) {
+      m.pawns[c] = 2 + r.next() % 7;
+      m.knights[c] = r.next() % 3;
+      m.bishops[c] = r.next() % 3;
+      m.rooks[c] = r.next() % 3;
+      m.queens[c] = r.next() % 2;
+    }
+    std::string fen = game == 0 ? "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -" : randomFen(r, m, 1);
+    if (fen.empty()) continue;
+    line[0] = *setFen(fen.c_str());
+    prepare(&line[0], 1);
+    int ply = 0;
+    while (ply < 60) {
+      Position *pos = &line[ply], *child = &line[ply + 1];
+      pos->moveCursor = pos->moveList;
+      genCaptures(pos);
+      genQuietMoves(pos);
+      int n = (int)(pos->moveCursor - pos->moveList);
+      if (n == 0) break;
+      Move mv = pos->moveList[r.next() % n];
+      initPosition(child, b());
+      makeMove(pos, mv, child);
+      if ((child->statusFlags & 0x800) || kingAttacked(child, child->opponent)) {
+        unmakeMove(child);
+        if (r.next() % 4 == 0) break;
+        continue;
+      }
+      if (child->capturedPiece != b()->end() || isSpecialMove(child)) {
+        int counts[13], material = b()->material;
+        for (int c = 0; c < 13; c++) counts[c] = b()->kinds[c].count;
+        prepare(child, 0);
+        prepared++;
+        ASSERT_EQ(b()->material, material) << fen;
+        for (int c = 0; c < 13; c++) ASSERT_EQ(b()->kinds[c].count, counts[c]) << fen;
+        ASSERT_EQ(d().occupancy, child->allBits) << fen;
+      }
+      ply++;
+    }
+    while (ply > 0) unmakeMove(&line[ply--]);
+  }
+  EXPECT_GT(prepared, 100);
+}
+
 }  // namespace
