@@ -651,14 +651,14 @@ TEST_F(PrepareTest, PawnEnding) {
   EXPECT_EQ(blackKing(1, "b3") - blackKing(1, "b5"), -50 - endgameKingBlack(sq("b5")) * 12 + endgameKingBlack(sq("b3")) * 12);
 }
 
-TEST_F(PrepareTest, WrongBishopAndRule46) {
+TEST_F(PrepareTest, WrongBishopAndFewPawns) {
   prepared("7k/7B/8/8/8/8/7P/6K1 w - -");  // bishop h7: colour 1
   EXPECT_EQ(d().drawClass, 2);
   EXPECT_EQ(b()->kinds[WHITE_BISHOP].currentValue, (14 * 319 + 32) >> 6);
   // W = 1: T = 319 + 84, x = T - 84, the pawn carries 2x / 3 before the scaling
   EXPECT_EQ(b()->kinds[WHITE_PAWN].currentValue, (14 * (84 + 2 * 319 / 3) + 32) >> 6);
   prepared("7k/8/7B/8/8/8/7P/6K1 w - -");  // bishop h6: colour 0 covers h8
-  // the wrong-bishop case does not apply; rule 4.6 read literally: one pawn or
+  // the wrong-bishop case does not apply; the last drawish rule holds on its own: one pawn or
   // fewer on each side is at least drawish (class 1)
   EXPECT_EQ(d().drawClass, 1);
 }
