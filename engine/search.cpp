@@ -107,7 +107,8 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       if (isValidSeed(pos, killers[1])) pushMove(pos, killers[1]);
       if (isValidSeed(pos, killers[0])) pushMove(pos, killers[0]);
     }
-    int target = lastTo;
+    // the piece that just moved (none after an under-promotion, whose to-byte is negative)
+    int target = (int8_t)moveToByte(pos->lastMove) < 0 ? NO_SQUARE : moveToByte(pos->lastMove);
     if (pos->nodeFlags & 8) {
       int t = moveToByte(pos->threatMove);
       if (onBoard(t)) {

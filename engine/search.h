@@ -28,6 +28,9 @@ bool allSaveSlotsFree();
 void releaseAllSaveSlots();
 // Save slots in use now.
 int saveSlotsInUse();
+// Claims a free save slot for a board (-1 when all are in use); frees one.
+int claimSaveSlot(Board *b);
+void freeSaveSlot(int i);
 
 // Set at the root of each iteration while the root's hash move is searched.
 extern std::atomic<int> rootOnHashMove;

@@ -39,19 +39,6 @@ struct SaveSlot {
 };
 SaveSlot saveStack[MAX_SP];
 
-int claimSaveSlot(Board *b) {
-  for (;;) {
-    bool seenFree = false;
-    for (int i = 0; i < MAX_SP; i++) {
-      if (saveStack[i].owner.load(std::memory_order_relaxed) != nullptr) continue;
-      seenFree = true;
-      Board *expected = nullptr;
-      if (saveStack[i].owner.compare_exchange_strong(expected, b, std::memory_order_acq_rel)) return i;
-    }
-    if (!seenFree) return -1;  // all in use: the caller goes on without re-preparing
-  }
-}
-
 void saveState(SaveSlot *s, const Board *b) {
   std::memcpy(&s->prepared, &b->prepared, sizeof s->prepared);
   std::memcpy((void *)s->pieces, (const void *)b->pieces, sizeof s->pieces);
@@ -96,6 +83,23 @@ void lockSearchMutex() { ENGINE_ASSERT(pthread_mutex_lock(&searchMutex) == 0); }
 void unlockSearchMutex() { ENGINE_ASSERT(pthread_mutex_unlock(&searchMutex) == 0); }
 
 }  // namespace
+
+int claimSaveSlot(Board *b) {
+  for (;;) {
+    bool seenFree = false;
+    for (int i = 0; i < MAX_SP; i++) {
+      if (saveStack[i].owner.load(std::memory_order_relaxed) != nullptr) continue;
+      seenFree = true;
+      Board *expected = nullptr;
+      if (saveStack[i].owner.compare_exchange_strong(expected, b, std::memory_order_acq_rel)) return i;
+    }
+    if (!seenFree) return -1;  // all in use: the caller goes on without re-preparing
+  }
+}
+
+void freeSaveSlot(int i) {
+  if (i >= 0 && i < MAX_SP) saveStack[i].owner.store(nullptr, std::memory_order_release);
+}
 
 bool allSaveSlotsFree() { return saveSlotsInUse() == 0; }
 

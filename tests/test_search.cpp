@@ -212,6 +212,22 @@ TEST_F(SearchTest, BoardIsRestoredExactlyAfterASearch) {
   }
 }
 
+TEST_F(SearchTest, ExhaustedSaveSlotsSkipTheRePreparation) {
+  const char *fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
+  ASSERT_TRUE(setFen(fen));
+  prepareRoot();
+  static Board other;
+  int claimed = 0;
+  while (claimSaveSlot(&other) >= 0) claimed++;
+  EXPECT_EQ(claimed, MAX_SP);
+  Result r = searchRoot(8, true, false);
+  EXPECT_EQ(saveSlotsInUse(), MAX_SP) << "the search must neither take nor free a slot it did not claim";
+  std::string why;
+  EXPECT_TRUE(lineIsLegal(&rootPosition, r.pv, &why)) << why;
+  releaseAllSaveSlots();
+  EXPECT_TRUE(allSaveSlotsFree());
+}
+
 TEST_F(SearchTest, FixedDepthSearchIsDeterministic) {
   const char *fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
   ASSERT_TRUE(setFen(fen));
