@@ -208,7 +208,7 @@ void iterativeSearch(Position *root, int multiPv) {
       int result = search(root, depth, score - 70, score - 151, killers, scratch, &only[1]);
       pvHook = savedPvHook;
       int margin = score - result;
-      bool recapture = realTo(pv[0]) == moveToByte(root->lastMove);
+      bool recapture = realTo(pv[0]) == realTo(root->lastMove);
       if (margin >= 150) {
         timeFactor = recapture ? 50 : 30;
         verifiedMargin = result + 150;

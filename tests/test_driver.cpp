@@ -205,6 +205,26 @@ TEST_F(DriverTest, TimerAfterAnIterationStopsAtOnce) {
   EXPECT_EQ(recorder.timers().back(), 0);
 }
 
+// While pondering the time rule only sets timeUp; the ponderhit then stops.
+TEST_F(DriverTest, PonderHitAfterTheTimeRuleStopsAtOnce) {
+  position(MIDDLEGAME);
+  ops.setTimeControl(6, 1, 0, 0, 0);  // one second left: the rule fires early
+  run.start(&ops, 1, 1);
+  bool fired = false;
+  for (int i = 0; i < 2000 && !fired; i++) {
+    fired = timeUp.load() && iterationDone.load();
+    if (!fired) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(fired) << "the time rule never fired while pondering";
+  EXPECT_FALSE(run.done.load()) << "a ponder search waits for ponderhit or stop";
+  ops.ponderHit();
+  bool ended = run.waitDone(3000);
+  if (!ended) ops.stopSearch();
+  EXPECT_TRUE(ended);
+  run.join();
+  EXPECT_EQ(recorder.timers().back(), 0);
+}
+
 TEST_F(DriverTest, StoppedSearchReportsALegalMove) {
   position(MIDDLEGAME);
   ops.setTimeControl(6, 60, 0, 0, 0);
