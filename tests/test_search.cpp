@@ -228,6 +228,37 @@ TEST_F(SearchTest, ExhaustedSaveSlotsSkipTheRePreparation) {
   EXPECT_TRUE(allSaveSlotsFree());
 }
 
+TEST_F(SearchTest, BetaAtOrBelowTheMatedScoreReturnsAtOnce) {
+  ASSERT_TRUE(setFen(nullptr));
+  prepareRoot();
+  currentDepth = 2;
+  Move killers[2] = {NO_MOVE, NO_MOVE};
+  Move lines[2] = {NO_MOVE, NO_MOVE};
+  Move pv[PV_LENGTH] = {NO_MOVE};
+  int64_t before = gameBoard.nodeCount;
+  EXPECT_EQ(search(&rootPosition, 2, -9998, -9999, killers, pv, &lines[0]), -9998);
+  EXPECT_EQ(gameBoard.nodeCount, before);
+  unmarkHistoryInHash(&hashTable);
+  expectCleanState();
+}
+
+TEST_F(SearchTest, RepeatingAGamePositionScoresADraw) {
+  // A queen down, White can only save itself by returning to a position of the game.
+  const char *fen = "1q5k/8/8/8/8/8/8/6K1 w - -";
+  ASSERT_TRUE(setFen(fen));
+  Result lost = searchRoot(6);
+  EXPECT_LT(lost.score, -300);
+  ASSERT_TRUE(setFen(fen));
+  for (const char *m : {"g1f1", "b8c8", "f1g1", "c8b8"}) {
+    ASSERT_EQ(playGameMove(mv(m)), 0);
+    ASSERT_FALSE(kingAttacked(&rootPosition, -rootPosition.side)) << m;
+  }
+  Result r = searchRoot(6);
+  EXPECT_EQ(r.score, 0);
+  EXPECT_EQ(r.pv[0], mv("g1f1"));
+  expectCleanState();
+}
+
 TEST_F(SearchTest, FixedDepthSearchIsDeterministic) {
   const char *fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
   ASSERT_TRUE(setFen(fen));
