@@ -289,9 +289,10 @@ TEST_F(SearchTest, ExcludedRootMoveIsNeverChosen) {
 }
 
 int fakeProbeCalls = 0;
-int fakeDrawProbe(const ProbeBoard *, int, int, int *value) {
+int fakeValue = 0;
+int fakeProbe(const ProbeBoard *, int, int, int *value) {
   fakeProbeCalls++;
-  *value = 0;
+  *value = fakeValue;
   return 1;
 }
 
@@ -305,13 +306,27 @@ TEST_F(SearchTest, TablebaseHitsScoreAndAMissingCallbackIsSafe) {
   expectCleanState();
 
   // A probe that calls every position a draw makes every deep move score 0.
-  callbacks.probeTablebase = fakeDrawProbe;
+  callbacks.probeTablebase = fakeProbe;
   fakeProbeCalls = 0;
+  fakeValue = 0;
   ASSERT_TRUE(setFen("8/8/8/8/8/2k5/8/K6Q w - -"));
   clearHash(&hashTable);
   r = searchRoot(10);
   EXPECT_GT(fakeProbeCalls, 0);
   EXPECT_EQ(r.score, 0);
+  expectCleanState();
+
+  // Every root move probed at depth 9: "the side to move is mated in one"
+  // (-2) for each child is a mate in two for the root, 9995; a win in one for
+  // the child (+1) means the root is mated two plies down, -9996.
+  fakeValue = -2;
+  ASSERT_TRUE(setFen("8/8/8/8/8/2k5/8/K6Q w - -"));
+  clearHash(&hashTable);
+  EXPECT_EQ(searchRoot(9).score, 9995);
+  fakeValue = 1;
+  ASSERT_TRUE(setFen("8/8/8/8/8/2k5/8/K6Q w - -"));
+  clearHash(&hashTable);
+  EXPECT_EQ(searchRoot(9).score, -9996);
   expectCleanState();
   tbMenLimit = 0;
 }
