@@ -36,6 +36,14 @@ feed() {
 session() {
   OUT=$(feed "$@" | timeout 60 "$UCI" 2>&1)
   RC=$?
+  sanitizer_check "$OUT"
+}
+# A sanitizer build reports on the engine's output: any report is a failure.
+sanitizer_check() {
+  if grep -qE 'AddressSanitizer|runtime error|ThreadSanitizer|LeakSanitizer' <<<"$1"; then
+    bad "sanitizer report:"
+    grep -E -m3 'Sanitizer|runtime error' <<<"$1"
+  fi
 }
 has_line() { grep -qxF -- "$1" <<<"$OUT"; }
 count_lines() { grep -c -- "$1" <<<"$OUT"; }
@@ -51,6 +59,7 @@ wait_for() {
   local re=$1 t=${2:-20} line start=$SECONDS
   while ((SECONDS - start <= t)) && IFS= read -r -t "$t" line <&"${ENG[0]}"; do
     LOG+="$line"$'\n'
+    [[ $line =~ Sanitizer|runtime\ error ]] && bad "sanitizer report: $line"
     [[ $line =~ $re ]] && return 0
   done
   return 1
@@ -201,6 +210,21 @@ check "stop during go infinite gives one bestmove" test "$(grep -c '^bestmove' <
 b=$(grep '^bestmove' <<<"$LOG" | awk '{print $2}')
 check "... a legal one ($b)" is_start_move "$b"
 LOG=""
+send "go infinite"
+sleep 0.3
+send stop
+send isready
+wait_for '^readyok$' 10
+check "stop then isready: the bestmove line comes before readyok" grep -q '^bestmove' <<<"$LOG"
+LOG=""
+send "go wtime 20000 btime 20000"
+sleep 0.2
+send isready
+wait_for '^readyok$' 2
+check "isready during a timed search answers at once" bash -c '! grep -q "^bestmove" <<<"$1"' _ "$LOG"
+send stop
+wait_for '^bestmove' 10
+LOG=""
 send "position startpos moves e2e4"
 send "go movetime 300"
 wait_for '^bestmove' 10
@@ -265,6 +289,7 @@ OUT=$(
   } | timeout 60 "$UCI" 2>&1
 )
 RC=$?
+sanitizer_check "$OUT"
 check "hostile input: no crash, no hang (exit $RC)" test "$RC" -eq 1
 check "hostile input: CR line ends are read" bash -c 'grep -q "^uciok$" <<<"$1" && [ "$(grep -c "^readyok$" <<<"$1")" -eq 2 ]' _ "$OUT"
 check "hostile input: the 100 kB line, the garbage and the tab lines are unknown commands" test "$(count_lines 'Unknown command')" -eq 3

@@ -1,5 +1,6 @@
 #include "uci/commands.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -31,6 +32,9 @@ void stopAndWait() {
   waitForIdle();
 }
 
+// Set when the current search has been told to stop; it then ends shortly.
+std::atomic<bool> stopRequested{false};
+
 }  // namespace
 
 bool ensureEngine(const char *line) {
@@ -51,11 +55,13 @@ void abortSearch() {
   } else {
     stopPending = 1;
   }
+  stopRequested = true;
   releaseHold();
 }
 
 void prepareGo() {
   stopPending = 0;
+  stopRequested = false;
   for (auto &m : bestMove) m = NO_MOVE;
   resetReports();
   setTimer(0);  // no timer of an earlier search may fire into this one
@@ -74,8 +80,9 @@ int cmdUci(const char *, char **, int) {
 int cmdIsready(const char *line, char **, int) {
   ensureEngine(line);
   // During a search the answer comes at once: the reader must stay free to
-  // read "stop" or "ponderhit".
-  if (engineAvailable && !thinkInProgress()) {
+  // read "stop" or "ponderhit". A search that was told to stop is waited
+  // for, so its bestmove line comes before "readyok".
+  if (engineAvailable && (!thinkInProgress() || stopRequested)) {
     sendToEngine("waitforidle");
     waitForIdle();
   }

@@ -115,7 +115,10 @@ void setHashSize(uint64_t bytes, int men) {
 }
 
 bool applyOptions() {
-  if (isOn(optionValue("OwnBook"))) {
+  // A book already open on the same file (a Book_file setting before the
+  // start) is kept, so a broken file is reported once.
+  bool alreadyOpen = book.file && strcmp(book.path, optionValue("Book_file")) == 0;
+  if (isOn(optionValue("OwnBook")) && !alreadyOpen) {
     if (!openBook(&book, optionValue("Book_file"))) {
       uciPrint("%s", strerror(errno));
       setOptionValue("OwnBook", "false");
