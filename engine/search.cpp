@@ -144,8 +144,8 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       held.word = w;
       held.mine = (w & 0xFF) == 0;
       hs = (int16_t)(w >> 16);
-      hd = held.entry->depth;
-      Move stored = held.entry->move;
+      hd = __atomic_load_n(&held.entry->depth, __ATOMIC_RELAXED);  // other threads may rewrite it
+      Move stored = __atomic_load_n(&held.entry->move, __ATOMIC_RELAXED);
       pos->boundFlags = w & 0xFF00;
       int lock = w & 0xFF;
       bool repeats = (w & 0x2000) && (lock == 1 || lock == b->threadId || lock == b->masterBoard->threadId);
@@ -363,9 +363,10 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       held.release();
     } else {
       HashEntry *e = held.entry;
-      if (moveSet(pv[0])) e->move = pv[0];
-      e->depth = (uint8_t)d2;
-      e->score = (int16_t)result;
+      // readers take no lock: the move and depth are single stores, the score
+      // goes out with the flags word that releases the entry
+      if (moveSet(pv[0])) __atomic_store_n(&e->move, pv[0], __ATOMIC_RELAXED);
+      __atomic_store_n(&e->depth, (uint8_t)d2, __ATOMIC_RELAXED);
       uint32_t word = (uint32_t)(pos->boundFlags & 0xC000) | ((uint32_t)(uint16_t)(int16_t)result << 16);
       entryLockWord(e)->store(word, std::memory_order_release);
       held.mine = false;
