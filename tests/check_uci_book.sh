@@ -204,5 +204,6 @@ check "with an empty book the start position is searched, twice" \
 check "a missing book prints the system error text" has '^No such file or directory$' "$all"
 check "with a missing book the start position is searched" has '^info .*depth 2 nodes [1-9]' "$(section 4 "$work/s4.txt")"
 check "four bestmove lines with broken books" test "$(count '^bestmove' "$all")" -eq 4
+check "no sanitizer reports" lacks '(Sanitizer|runtime error)' "$(cat "$work"/s*.txt)"
 
 exit $fail
