@@ -235,6 +235,27 @@ send "go depth 3"
 wait_for '^bestmove' 10
 wait_for '^bestmove' 10
 check "go while a search runs: each go gets its bestmove" test "$(grep -c '^bestmove' <<<"$LOG")" -eq 2
+LOG=""
+send "position startpos moves e2e4 e7e5"
+send "setoption name Hash value 32"
+send "go depth 3"
+wait_for '^bestmove' 20
+check "a hash resize keeps the game (White answers after e4 e5)" grep -qE '^bestmove [a-h][12][a-h][1-8]' <<<"$LOG"
+check "... and the answer is no move of the start position" bash -c '! grep -qE "^bestmove e2e4" <<<"$1"' _ "$LOG"
+LOG=""
+send "go infinite"
+sleep 0.3
+send "setoption name Contempt value 10"
+send isready
+wait_for '^readyok$' 10
+check "setoption during a search ends the search first" grep -q '^bestmove' <<<"$LOG"
+LOG=""
+send "go infinite"
+sleep 0.3
+send "position startpos moves d2d4"
+send isready
+wait_for '^readyok$' 10
+check "position during a search ends the search first" grep -q '^bestmove' <<<"$LOG"
 stop_engine
 
 # ponder searches ended by ponderhit after 0, 1 and 50 ms, and by stop

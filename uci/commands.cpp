@@ -46,13 +46,15 @@ bool ensureEngine(const char *line) {
 }
 
 void abortSearch() {
-  if (!engineAvailable) return;
-  // With nothing to report (no legal move) the search is stopped at once;
-  // otherwise a stop before the first variation waits for it, so the
-  // bestmove line names a reported move.
-  if (bestMove[0] != NO_MOVE || !rootHasMoves) {
+  // The module is told only while a search of ours runs: a stop while it is
+  // idle would leave its search state behind and lose the next ponderhit.
+  if (!engineAvailable || !thinkInProgress()) return;
+  // A stop before the first variation waits for it, so the bestmove line
+  // names a reported move. Without legal moves nothing is searched: the
+  // held "bestmove 0000" is released below.
+  if (moduleSearching && bestMove[0] != NO_MOVE) {
     if (engineOps.stopSearch) engineOps.stopSearch();
-  } else {
+  } else if (rootHasMoves) {
     stopPending = 1;
   }
   stopRequested = true;

@@ -39,6 +39,8 @@ Hold hold = {PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, false};
 
 }  // namespace
 
+std::atomic<bool> moduleSearching{false};
+
 int initMailbox() {
   int ret = pthread_mutex_init(&mailbox.mutex, nullptr);
   if (ret == 0) ret = pthread_cond_init(&mailbox.changed, nullptr);
@@ -171,6 +173,8 @@ void startThinking(int ponderKind, int searchMode, int myTime, int movestogo, in
   int lines = 1;
   if (ponderKind == 2) lines = clampInt(parseInt(optionValue("MultiPV")), 1, MAX_MULTI_PV);
   multiPv = lines;
+  moduleSearching = true;
   if (engineOps.runSearch) engineOps.runSearch(lines, ponderKind);
+  moduleSearching = false;
   printBestMove(bestMove[0], bestMove[1]);
 }

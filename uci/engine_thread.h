@@ -2,6 +2,7 @@
 // variable): the reader queues a command, the engine thread runs it; the next
 // queue waits until the previous command has finished.
 #pragma once
+#include <atomic>
 
 // Creates the mailbox state. Returns 0 on success.
 int initMailbox();
@@ -11,6 +12,8 @@ void sendToEngine(const char *format, ...) __attribute__((format(printf, 1, 2)))
 void waitForIdle();
 // Is a "think" queued or running?
 bool thinkInProgress();
+// Is the module's search operation running (not a book move or a held answer)?
+extern std::atomic<bool> moduleSearching;
 // The thread body: runs queued commands forever.
 void *engineThread(void *);
 // Waits for one command and runs it.
