@@ -61,6 +61,12 @@ TEST(ThreadPool, CountsAndSemaphoreUnits) {
     EXPECT_EQ(semaphoreB.count.load(), std::min(threadCount, threadCount < 9 ? 4 : 16));
   }
   EXPECT_TRUE(idleRingComplete());
+  // Units of B: 4 below 9 threads, 16 from 9 on, never more than the threads.
+  EXPECT_EQ(semaphoreBUnits(1), 1);
+  EXPECT_EQ(semaphoreBUnits(8), 4);
+  EXPECT_EQ(semaphoreBUnits(9), 9);
+  EXPECT_EQ(semaphoreBUnits(16), 16);
+  EXPECT_EQ(semaphoreBUnits(40), 16);
 }
 
 TEST(CopyBoard, RebasesEveryPointer) {
