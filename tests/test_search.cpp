@@ -261,6 +261,40 @@ TEST_F(SearchTest, RepeatingAGamePositionScoresADraw) {
   expectCleanState();
 }
 
+struct CurrentMove {
+  int depth;
+  Move move;
+  int code;
+};
+std::vector<CurrentMove> currentMoves;
+void captureCurrentMove(int depth, Move move, int code, int) { currentMoves.push_back({depth, move, code}); }
+
+TEST_F(SearchTest, CurrentMoveReportsFromDepthTen) {
+  ASSERT_TRUE(setFen("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -"));
+  std::vector<Move> legal = legalMoves(&rootPosition);
+  callbacks.reportCurrentMove = captureCurrentMove;
+  currentMoveHook = sendCurrentMove;
+  currentMoves.clear();
+  searchRoot(11);
+  currentMoveHook = nullptr;
+  ASSERT_GT(currentMoves.size(), 0u);
+  std::vector<Move> seenAtDepth;
+  int lastDepth = 0;
+  for (const CurrentMove &c : currentMoves) {
+    EXPECT_GE(c.depth, 10);
+    if (c.depth != lastDepth) seenAtDepth.clear();
+    lastDepth = c.depth;
+    EXPECT_NE(std::find(legal.begin(), legal.end(), c.move), legal.end()) << "not a legal root move";
+    bool before = std::find(seenAtDepth.begin(), seenAtDepth.end(), c.move) != seenAtDepth.end();
+    if (c.code & 0x80) {
+      EXPECT_TRUE(before) << "a re-search of a move that was not searched yet";
+    }
+    EXPECT_EQ(c.code & ~0x80, 0) << "no special moves here";
+    seenAtDepth.push_back(c.move);
+  }
+  expectCleanState();
+}
+
 TEST_F(SearchTest, FixedDepthSearchIsDeterministic) {
   const char *fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -";
   ASSERT_TRUE(setFen(fen));
