@@ -144,13 +144,17 @@ TEST_F(SearchTest, EveryReportedVariationIsLegal) {
       "6k1/5p2/6p1/8/7P/8/5PK1/8 w - -",
       "4k3/8/8/8/8/8/4P3/4K3 w - -",
       "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -",
+      "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -",                                  // promotions both ways
+      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -",
+      "8/P1k5/K7/8/8/8/8/8 w - -",
+      "8/8/1k6/8/2pP4/8/8/4K3 b - d3",                                        // e.p. in a pawn ending
   };
   callbacks.reportPv = capturePv;
   pvHook = sendPv;
   for (const char *fen : fens) {
     ASSERT_TRUE(setFen(fen)) << fen;
     reports.clear();
-    Result r = searchRoot(7);
+    Result r = searchRoot(8);
     EXPECT_GT(reports.size(), 0u) << fen;
     for (const Reported &rep : reports) {
       Move line[PV_LENGTH];
