@@ -157,6 +157,7 @@ TEST_F(SearchTest, EveryReportedVariationIsLegal) {
     Result r = searchRoot(8);
     EXPECT_GT(reports.size(), 0u) << fen;
     for (const Reported &rep : reports) {
+      EXPECT_GT(rep.depth, 3) << "no line is reported from the root below depth 4";
       Move line[PV_LENGTH];
       for (int i = 0; i < PV_LENGTH; i++) line[i] = i < (int)rep.line.size() ? rep.line[i] : NO_MOVE;
       std::string why;
