@@ -293,6 +293,11 @@ check "stop of a ponder search without legal moves: bestmove 0000" has_line "bes
 session isready "position startpos" "go infinite" @0.4 quit
 check "quit during a search exits with code 1 (was $RC)" test "$RC" -eq 1
 
+# A GUI that stops reading: no SIGPIPE death, the program reads on to "quit".
+{ printf 'uci\n'; sleep 0.3; printf 'uci\nisready\nquit\n'; } | timeout 30 "$UCI" | head -c 10 >/dev/null
+rc=${PIPESTATUS[1]}
+check "a closed output pipe does not kill the program (exit $rc)" test "$rc" -eq 1
+
 # ---- hostile input ----
 long=$(head -c 100000 /dev/zero | tr '\0' 'x')
 shuffle=""
