@@ -15,6 +15,11 @@ HistoryTable historyTable;
 static inline uint64_t loadKey(const HashEntry *e) { return __atomic_load_n(&e->key, __ATOMIC_RELAXED); }
 static inline void storeKey(HashEntry *e, uint64_t k) { __atomic_store_n(&e->key, k, __ATOMIC_RELEASE); }
 static inline uint32_t loadWord(HashEntry *e) { return entryLockWord(e)->load(std::memory_order_acquire); }
+// Depth, generation and move are read by threads that do not hold the entry.
+static inline uint8_t loadDepth(const HashEntry *e) { return __atomic_load_n(&e->depth, __ATOMIC_RELAXED); }
+static inline void storeDepth(HashEntry *e, uint8_t d) { __atomic_store_n(&e->depth, d, __ATOMIC_RELAXED); }
+static inline uint8_t loadGeneration(const HashEntry *e) { return __atomic_load_n(&e->generation, __ATOMIC_RELAXED); }
+static inline void storeMove(HashEntry *e, Move m) { __atomic_store_n(&e->move, m, __ATOMIC_RELAXED); }
 
 static inline HashEntry *bucketOf(HashTable *t, uint64_t key) {
   return t->entries + key % (t->hashEntryCount - 3);
@@ -80,12 +85,12 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
     for (int i = 0; i < 4; i++) {
       HashEntry *e = bucket + i;
       uint32_t w = loadWord(e);
-      if ((e->depth == 0 && (w & 0xFF) == 0) || loadKey(e) == key) {
+      if ((loadDepth(e) == 0 && (w & 0xFF) == 0) || loadKey(e) == key) {
         choice = e;
         break;
       }
-      int age = (t->generation - e->generation) & 15;
-      int value = age * 256 - e->depth;
+      int age = (t->generation - loadGeneration(e)) & 15;
+      int value = age * 256 - loadDepth(e);
       if ((w & 0xFF) == 0 && value > best) {
         best = value;
         fallback = e;
@@ -106,12 +111,12 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
       continue;
     }
     if (flagsWord) *flagsWord = w;
-    if (e->depth == 0 || e->generation != t->generation) __atomic_fetch_add(&t->hashFullCount, 1, __ATOMIC_RELAXED);  // an estimate
-    e->generation = t->generation;
+    if (loadDepth(e) == 0 || loadGeneration(e) != t->generation) __atomic_fetch_add(&t->hashFullCount, 1, __ATOMIC_RELAXED);  // an estimate
+    __atomic_store_n(&e->generation, t->generation, __ATOMIC_RELAXED);
     if (loadKey(e) != key) {
       // clear the old contents before the new key is visible to unlocked readers
-      e->depth = 0;
-      e->move = NO_MOVE;
+      storeDepth(e, 0);
+      storeMove(e, NO_MOVE);
       storeKey(e, key);
     }
     return e;
@@ -133,7 +138,7 @@ void newSearchGeneration(HashTable *t, int flag) {
     if (!(found & 0x2000)) marks = 0x2001;
     else if (found & 0x1000) marks = 0x3801;
     else marks = 0x3001;
-    e->depth = 255;
+    storeDepth(e, 255);
     entryLockWord(e)->store(marks, std::memory_order_release);  // score 0, lock byte 1 stays
   }
 }
@@ -145,10 +150,10 @@ void unmarkHistoryInHash(HashTable *t) {
     HashEntry *e = bucketOf(t, key);
     for (int j = 0; j < 4; j++) {
       if (loadKey(e + j) != key) continue;
-      if (e[j].depth == 255) {
+      if (loadDepth(e + j) == 255) {
         storeKey(e + j, 0);
-        e[j].depth = 0;
-        e[j].move = NO_MOVE;
+        storeDepth(e + j, 0);
+        storeMove(e + j, NO_MOVE);
         entryLockWord(e + j)->store(0, std::memory_order_release);
       }
       break;
@@ -158,7 +163,7 @@ void unmarkHistoryInHash(HashTable *t) {
 
 int hashFull(const HashTable *t) {
   if (!t->entries || t->hashEntryCount == 0) return 0;
-  uint64_t permille = t->hashFullCount * 1000 / t->hashEntryCount;
+  uint64_t permille = __atomic_load_n(&t->hashFullCount, __ATOMIC_RELAXED) * 1000 / t->hashEntryCount;
   return permille > 1000 ? 1000 : (int)permille;
 }
 

@@ -58,3 +58,11 @@ void updateHashKey(Position *child);
 // Key of a Position computed from scratch (tests and consistency checks).
 uint64_t computeKey(const Position *pos);
 void clearHistoryTable(HistoryTable *h);
+// History counters are shared by all search threads; lost updates are
+// harmless, so they are relaxed atomic words.
+inline int32_t historyCount(int code, int sq) {
+  return __atomic_load_n(&historyTable.counts[code][sq], __ATOMIC_RELAXED);
+}
+inline int32_t historyAdd(int code, int sq, int32_t delta) {
+  return __atomic_add_fetch(&historyTable.counts[code][sq], delta, __ATOMIC_RELAXED);
+}

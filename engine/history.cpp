@@ -5,24 +5,20 @@
 #include "engine/search_internal.h"
 
 void halveHistory() {
-  if (historyTable.halved) return;  // a halving is running
-  historyTable.halved = 1;
+  if (__atomic_exchange_n(&historyTable.halved, 1, __ATOMIC_ACQUIRE)) return;  // a halving is running
   for (int code = 0; code < 13; code++)
     for (int sq = 0; sq < 120; sq++)
-      if (onBoard(sq)) historyTable.counts[code][sq] /= 2;
-  historyTable.halved = 0;
+      if (onBoard(sq))
+        __atomic_store_n(&historyTable.counts[code][sq], historyCount(code, sq) / 2, __ATOMIC_RELAXED);
+  __atomic_store_n(&historyTable.halved, 0, __ATOMIC_RELEASE);
 }
 
 void historyReward(int code, int to, int depth) {
   if (code < 0 || code > 12 || !onBoard(to)) return;
-  int32_t &h = historyTable.counts[code][to];
-  h += depth * depth;
-  if (h > 30000) halveHistory();
+  if (historyAdd(code, to, depth * depth) > 30000) halveHistory();
 }
 
 void historyPenalty(int code, int to, int depth) {
   if (code < 0 || code > 12 || !onBoard(to)) return;
-  int32_t &h = historyTable.counts[code][to];
-  h -= depth * depth;
-  if (h < -30000) halveHistory();
+  if (historyAdd(code, to, -depth * depth) < -30000) halveHistory();
 }

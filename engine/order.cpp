@@ -66,7 +66,7 @@ int historyKey(const Position *pos, Move move) {
   int from = moveFrom(move), to = realTo(move);
   const PieceRecord *p = b->at(from);
   const int16_t *table = p->kind->squareTable;
-  return (table[to] - table[from]) / 2 + historyTable.counts[p->desc.code][to];
+  return (table[to] - table[from]) / 2 + historyCount(p->desc.code, to);
 }
 
 void sortByHistory(Position *pos) {
