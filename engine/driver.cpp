@@ -78,6 +78,23 @@ static bool isPromotionByPawn(const Position *root, Move m) {
   return to < 16 || to >= 0x70;
 }
 
+void prepareSearchRoot(Position *root) {
+  Board *board = root->pg;
+  splitEpochCounter.store(1);
+  setBoardEpoch(board, 1);
+  board->masterBoard = board;
+  board->splitPoint = &noSplitPosition;
+  root->childKillers[0] = NO_MOVE;
+  root->parent = nullptr;
+  root->pendingThreat = makeMoveWord(moveFrom(root->pendingThreat), NO_SQUARE);
+  root->matedScore = -(MATE_SCORE - 1);
+  for (int i = 0; i < 128; i++) board->white.threatReplies[i] = board->black.threatReplies[i] = NO_MOVE;
+  root->statusFlags = (root->statusFlags & ~0x400) | 0x3000;
+  resetPicker(root);
+  clearHistoryTable(&historyTable);
+  prepare(root, 1);
+}
+
 void iterativeSearch(Position *root, int multiPv) {
   static bool clockCleared = false;
   Board *board = root->pg;
@@ -110,20 +127,7 @@ void iterativeSearch(Position *root, int multiPv) {
       scoreOffset = platformRand() * 3 / 32768 - 1;
   }
 
-  // Root set-up.
-  splitEpochCounter.store(1);
-  setBoardEpoch(board, 1);
-  board->masterBoard = board;
-  board->splitPoint = &noSplitPosition;
-  root->childKillers[0] = NO_MOVE;
-  root->parent = nullptr;
-  root->pendingThreat = makeMoveWord(moveFrom(root->pendingThreat), NO_SQUARE);
-  root->matedScore = -(MATE_SCORE - 1);
-  for (int i = 0; i < 128; i++) board->white.threatReplies[i] = board->black.threatReplies[i] = NO_MOVE;
-  root->statusFlags = (root->statusFlags & ~0x400) | 0x3000;
-  resetPicker(root);
-  clearHistoryTable(&historyTable);
-  prepare(root, 1);
+  prepareSearchRoot(root);
 
   HashEntry *rootEntry = probeHash(&hashTable, root->key);
   const int ttDepth = rootEntry ? rootEntry->depth >> 1 : 0;

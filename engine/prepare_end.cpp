@@ -10,7 +10,6 @@
 
 namespace {
 
-enum { WK = 0, WQ, WR, WB, WN, WP, BK, BQ, BR, BB, BN, BP };
 
 struct EndBuild {
   Board *b;
@@ -137,38 +136,14 @@ void squarePass(EndBuild &c, int s) {
       if (codeAt(b, s - 16) == WHITE_PAWN || inSet(wAtt, s - 16)) addTo(t[BP], s, 1);
     }
   }
-  // single bishop and pawn colour
-  if (f >= 1 && f <= 6) {
-    int colour = (f + r) & 1;
-    if (d.bishopColour[0] >= 0) {
-      if (colour == d.bishopColour[0]) {
-        addTo(t[WP], s, -4);
-        addTo(t[BP], s, 1);
-      } else {
-        addTo(t[WP], s, 3);
-      }
-    }
-    if (d.bishopColour[1] >= 0) {
-      if (colour == d.bishopColour[1]) {
-        addTo(t[BP], s, -4);
-        addTo(t[WP], s, 1);
-      } else {
-        addTo(t[BP], s, 4);
-        addTo(t[WP], s, -1);
-      }
-    }
-  }
+  addBishopColourTerms(t, d, s);
   // seventh rank
   if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 8);
   if (r == 6 && rankOf(b->pieces[0].square) == 7) addTo(t[WR], s, 8);
   // passed pawns
   passedSquare(c, s, 1);
   passedSquare(c, s, -1);
-  // backward pawns
-  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
-    addTo(t[WP], s, -d.backwardPressure[1][f]);
-  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
-    addTo(t[BP], s, -d.backwardPressure[0][f]);
+  addBackwardPawnTerms(b, t, d, s);
   int here = codeAt(b, s);
   if (f >= 1 && f <= 6) {
     // pawn duos

@@ -10,7 +10,6 @@
 
 namespace {
 
-enum { WK = 0, WQ, WR, WB, WN, WP, BK, BQ, BR, BB, BN, BP };
 constexpr int E1 = 0x04, E5 = 0x44, E8 = 0x74;
 
 // Working values of one middlegame preparation.
@@ -229,38 +228,14 @@ void squarePass(Build &c, int s) {
                  (d.blackShelter == 0x76 && (s == 0x57 || s == 0x56 || s == 0x47));
     if (bStep && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
   }
-  // single bishop and pawn colour
-  if (f >= 1 && f <= 6) {
-    int colour = (f + r) & 1;
-    if (d.bishopColour[0] >= 0) {
-      if (colour == d.bishopColour[0]) {
-        addTo(t[WP], s, -4);
-        addTo(t[BP], s, 1);
-      } else {
-        addTo(t[WP], s, 3);
-      }
-    }
-    if (d.bishopColour[1] >= 0) {
-      if (colour == d.bishopColour[1]) {
-        addTo(t[BP], s, -4);
-        addTo(t[WP], s, 1);
-      } else {
-        addTo(t[BP], s, 4);
-        addTo(t[WP], s, -1);
-      }
-    }
-  }
+  addBishopColourTerms(t, d, s);
   // seventh rank
   if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 24);
   if (r == 6 && rankOf(b->pieces[0].square) == 7) addTo(t[WR], s, 24);
   // passed pawns
   passedSquare(c, s, 1);
   passedSquare(c, s, -1);
-  // backward pawns
-  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
-    addTo(t[WP], s, -d.backwardPressure[1][f]);
-  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
-    addTo(t[BP], s, -d.backwardPressure[0][f]);
+  addBackwardPawnTerms(b, t, d, s);
   // pawn duos
   int here = codeAt(b, s);
   if (f >= 1 && f <= 6) {

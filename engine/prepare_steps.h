@@ -30,6 +30,9 @@ inline PieceKind *kindOf(Board *b, int side, int kind) { return &b->kinds[codeOf
 inline int16_t *squareTable(Board *b, int side, int kind) { return b->prepared.square[tableOf(side, kind)]; }
 inline int countOf(const Board *b, int side, int kind) { return b->kinds[codeOf(side, kind)].count; }
 inline int sideIndex(int side) { return side > 0 ? 0 : 1; }
+// Square tables of PreparedTables in their order.
+enum { WK = 0, WQ, WR, WB, WN, WP, BK, BQ, BR, BB, BN, BP };
+
 inline void addTo(int16_t *table, int sq, int v) { table[sq] = (int16_t)(table[sq] + v); }
 // Bit of an 0x88 square; 0 for any index off the board.
 inline uint64_t bit88(int sq) { return onBoard(sq) ? squareBit88[sq] : 0; }
@@ -74,3 +77,8 @@ void setFilePressure(Board *b, int backward, int isolated, int doubled, int open
 void rememberBishopColours(Board *b);
 // Kings and pawns: each pawn draws the enemy king and, passed, its own.
 void kingPawnTerms(Board *b, int nearWeight, int rankWeight);
+
+// Pawn terms both builders give a square alike: pawns on the colour of a
+// side's single bishop, and backward pawns.
+void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s);
+void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s);
