@@ -465,7 +465,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     // 20: result
     const int score = -childScore;
     if (score <= loadShared(alphaP)) {
-      if (childScore != MATE_SCORE) node->movesTried++;
+      if (childScore != MATE_SCORE) addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
     if (child->nodeFlags & 0x200) {  // a scout fail high is searched again in full
@@ -478,7 +478,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       locked = true;
       if (score <= loadShared(alphaP)) {  // a helper raised alpha meanwhile
         unlockSearchMutex();
-        node->movesTried++;
+        addMovesTried(node, 1);  // helpers at a split point add to the same word
         break;
       }
     }
@@ -530,14 +530,14 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       if (node->futilityGap != -9999) node->futilityGap = margin - node->score + alpha;
       node->bestScore = std::max(node->bestScore, alpha);
       if (locked) unlockSearchMutex();
-      node->movesTried++;
+      addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
     if (depth < 3 || node->savedBeta <= beta || node->savedBeta <= alpha) {
       node->boundFlags = 0x8000;
       if (locked) unlockSearchMutex();
       if (!capture && (node->nodeFlags & 0x800)) rewardCut = true;
-      node->movesTried++;
+      addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
     // fail high against a narrowed beta: the real beta back, the move again
