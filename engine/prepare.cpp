@@ -347,3 +347,17 @@ void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, in
   if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
     addTo(t[BP], s, -d.backwardPressure[0][f]);
 }
+
+void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e) {
+  int up = 16 * side;
+  if (codeAt(b, s) == codeOf(side, PAWN)) {
+    if (onBoard(s + up)) {
+      addTo(t[side > 0 ? BN : WN], s + up, e);
+      addTo(t[side > 0 ? BB : WB], s + up, e);
+    }
+  } else {
+    int front = codeAt(b, s + up);
+    if (front == codeOf(-side, BISHOP) || front == codeOf(-side, KNIGHT) || front == codeOf(-side, PAWN))
+      addTo(t[side > 0 ? WP : BP], s, -e);
+  }
+}

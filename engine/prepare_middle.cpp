@@ -152,7 +152,6 @@ void passedSquare(Build &c, int s, int side) {
   addTo(pawnTable, s, v);
   if (r >= 3) headOf(b, side)->marks[s] |= 8;
   int e = (pt[r] * 25 + 32) >> 6;
-  int up = 16 * side;
   int16_t *enemyKing = c.t[side > 0 ? BK : WK];
   int16_t *ownKing = c.t[side > 0 ? WK : BK];
   if (codeAt(b, s) == codeOf(side, PAWN)) {
@@ -167,15 +166,8 @@ void passedSquare(Build &c, int s, int side) {
         if (noQueenOrPoor) addTo(ownKing, t, passedKingNear);
       }
     }
-    if (onBoard(s + up)) {
-      addTo(c.t[side > 0 ? BN : WN], s + up, e);
-      addTo(c.t[side > 0 ? BB : WB], s + up, e);
-    }
-  } else {
-    int front = codeAt(b, s + up);
-    if (front == codeOf(-side, BISHOP) || front == codeOf(-side, KNIGHT) || front == codeOf(-side, PAWN))
-      addTo(pawnTable, s, -e);
   }
+  addPassedBlockTerms(b, c.t, s, side, e);
 }
 
 void squarePass(Build &c, int s) {

@@ -82,3 +82,6 @@ void kingPawnTerms(Board *b, int nearWeight, int rankWeight);
 // side's single bishop, and backward pawns.
 void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s);
 void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s);
+// A passed pawn's square s for side: the enemy minors in front of a pawn
+// standing there gain e; a pawn blocked by an enemy minor or pawn loses e.
+void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e);
