@@ -43,6 +43,7 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
   engineSide = root->side;
   clearHash(&hashTable);
   board->nodeCount = 0;
+  helperNodeCount.store(0);
   root->childKillers[1] = NO_MOVE;
   prepareSearchRoot(root);
   newSearchGeneration(&hashTable, 1);
@@ -50,7 +51,7 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
   searchNullMove(root, -9999, 0);
   root->futilityGap = -9999;
   lastScore = -9999;
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move lines[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH] = {NO_MOVE};
   int s = -9999;
@@ -64,7 +65,7 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
   unmarkHistoryInHash(&hashTable);
   *score = s;
   *best = pv[0];
-  return board->nodeCount;
+  return searchNodeCount();
 }
 
 }  // namespace

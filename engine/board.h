@@ -165,6 +165,19 @@ struct Board {
   PieceRecord *end() { return &sentinel; }
 };
 
+// A killer pair is shared by the threads working at one split point, so it is
+// read and written whole, as one relaxed atomic 32-bit word (pairs are 4-aligned).
+struct KillerPair {
+  Move first, second;
+};
+inline KillerPair readKillers(const Move *k) {
+  uint32_t w = __atomic_load_n(reinterpret_cast<const uint32_t *>(k), __ATOMIC_RELAXED);
+  return KillerPair{(Move)(w & 0xFFFF), (Move)(w >> 16)};
+}
+inline void setKillers(Move *k, Move first, Move second) {
+  __atomic_store_n(reinterpret_cast<uint32_t *>(k), (uint32_t)first | ((uint32_t)second << 16), __ATOMIC_RELAXED);
+}
+
 constexpr int MOVE_LIST_SIZE = 320;  // any pseudo-legal list plus seeded moves
 
 // One node of a search.
@@ -193,7 +206,7 @@ struct Position {
   Move lastMove;
   int32_t threatKind;
   int32_t movesTried;
-  Move childKillers[2];
+  alignas(4) Move childKillers[2];
   Position *parent;
   PieceListHead *ownPieces;
   int32_t pickerStage;

@@ -56,7 +56,7 @@ static bool inList(const Move *list, int n, Move m) {
 static void reportFallbackMove(Position *root, const Move *legal, int legalCount, Move lastBest,
                                const Move *killers, int score) {
   if (legalCount == 0 || !pvHook) return;
-  Move candidates[4] = {lastBest, NO_MOVE, killers[0], legal[0]};
+  Move candidates[4] = {lastBest, NO_MOVE, readKillers(killers).first, legal[0]};
   if (HashEntry *e = probeHash(&hashTable, root->key)) candidates[1] = e->move;
   Move line[PV_LENGTH];
   for (int i = 0; i < PV_LENGTH; i++) line[i] = NO_MOVE;
@@ -101,6 +101,7 @@ void iterativeSearch(Position *root, int multiPv) {
   const int mode = timeControl.mode;
   auto savedTablebaseHook = tablebaseHook;
   __atomic_store_n(&board->nodeCount, 0, __ATOMIC_RELAXED);
+  helperNodeCount.store(0, std::memory_order_relaxed);
   reportedMoves.store(0);
   firstIterationDone.store(0);
 
@@ -145,7 +146,7 @@ void iterativeSearch(Position *root, int multiPv) {
   timeUp.store(0);
   iterationDone.store(0);
 
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH], line[PV_LENGTH], scratch[PV_LENGTH];
   for (int i = 0; i < PV_LENGTH; i++) pv[i] = NO_MOVE;
   Move lines[MAX_MULTI_PV + 1];

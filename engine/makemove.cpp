@@ -148,7 +148,8 @@ void makeMove(Position *P, Move move, Position *C) {
   PieceRecord *const none = &b->sentinel;
   int from = moveFrom(move);
   int to = realTo(move);
-  b->nodeCount++;
+  // only the board's own thread writes its count; reports read it meanwhile
+  __atomic_store_n(&b->nodeCount, __atomic_load_n(&b->nodeCount, __ATOMIC_RELAXED) + 1, __ATOMIC_RELAXED);
 
   C->statusFlags = P->statusFlags;
   C->pg = b;

@@ -61,9 +61,10 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   const bool capturesOnly = (pos->nodeFlags & 0x40) != 0;
   const int lastTo = realTo(pos->lastMove);
   if (!capturesOnly) {
-    if (moveSet(killers[0]) && !threatSet(pos->pendingThreat) && isValidSeed(pos, killers[1]))
-      pushMove(pos, killers[1]);
-    if (isValidSeed(pos, killers[0])) pushMove(pos, killers[0]);
+    const KillerPair kp = readKillers(killers);
+    if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && isValidSeed(pos, kp.second))
+      pushMove(pos, kp.second);
+    if (isValidSeed(pos, kp.first)) pushMove(pos, kp.first);
     if (pos->nodeFlags & 8) {
       int t = moveToByte(pos->threatMove);
       if (onBoard(t)) {
@@ -200,10 +201,8 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
     int result = -childScore;
     if (childScore < MATE_SCORE) pos->movesTried++;
     if (result > alpha) {
-      if (m != killers[0] && !(pos->parent && (m == pos->pendingThreat || to == lastTo))) {
-        killers[1] = killers[0];
-        killers[0] = m;
-      }
+      const Move k0 = readKillers(killers).first;
+      if (m != k0 && !(pos->parent && (m == pos->pendingThreat || to == lastTo))) setKillers(killers, m, k0);
       pv[0] = m;
       pv[1] = childLine[0];
       if (result >= beta) {
@@ -231,10 +230,11 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   pos->futilityGap = margin + alpha - s;
 
   const int lastTo = realTo(pos->lastMove);
-  if (moveSet(killers[0]) && !threatSet(pos->pendingThreat) && isValidSeed(pos, killers[1]) &&
-      !isEmpty(pieceOn(b, moveToByte(killers[1]))))
-    pushMove(pos, killers[1]);
-  if (isValidSeed(pos, killers[0]) && !isEmpty(pieceOn(b, moveToByte(killers[0])))) pushMove(pos, killers[0]);
+  const KillerPair kp = readKillers(killers);
+  if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && isValidSeed(pos, kp.second) &&
+      !isEmpty(pieceOn(b, moveToByte(kp.second))))
+    pushMove(pos, kp.second);
+  if (isValidSeed(pos, kp.first) && !isEmpty(pieceOn(b, moveToByte(kp.first)))) pushMove(pos, kp.first);
   seedRecaptures(pos, lastTo);
   if (threatSet(pos->pendingThreat) && isValidSeed(pos, pos->pendingThreat)) pushMove(pos, pos->pendingThreat);
 
@@ -293,10 +293,8 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
 
     int r = -childScore;
     if (r > alpha) {
-      if (m != killers[0] && m != pos->pendingThreat && to != lastTo) {
-        killers[1] = killers[0];
-        killers[0] = m;
-      }
+      const Move k0 = readKillers(killers).first;
+      if (m != k0 && m != pos->pendingThreat && to != lastTo) setKillers(killers, m, k0);
       pv[0] = m;
       pv[1] = childLine[0];
       if (moveSet(pv[1])) pv[2] = NO_MOVE;

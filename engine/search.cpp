@@ -103,9 +103,10 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
   // 4: killers, threat replies and the capture of the target square
   if (!capturesOnly) {
-    if (moveSet(killers[0])) {
-      if (isValidSeed(pos, killers[1])) pushMove(pos, killers[1]);
-      if (isValidSeed(pos, killers[0])) pushMove(pos, killers[0]);
+    const KillerPair kp = readKillers(killers);
+    if (moveSet(kp.first)) {
+      if (isValidSeed(pos, kp.second)) pushMove(pos, kp.second);
+      if (isValidSeed(pos, kp.first)) pushMove(pos, kp.first);
     }
     // the piece that just moved (none after an under-promotion, whose to-byte is negative)
     int target = (int8_t)moveToByte(pos->lastMove) < 0 ? NO_SQUARE : moveToByte(pos->lastMove);
@@ -217,7 +218,8 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
     // 9: null move
     if (b->material != 0 && pos->parent && !(pos->nodeFlags & 8) && beta <= MATE_BOUND) {
       buildNullChild(pos, &scratch);
-      Move nk[2] = {pos->childKillers[0], pos->childKillers[1]};
+      const KillerPair ck = readKillers(pos->childKillers);
+      alignas(4) Move nk[2] = {ck.first, ck.second};
       clearLine(line);
       int r = depth <= 5 ? searchFrontier(&scratch, 1, -beta + 1, -beta, nk, line)
                          : search(&scratch, depth - 4, -beta + 1, -beta, nk, line, nullptr);
@@ -246,7 +248,8 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
           hd >= depth - 3 && hs > -9900) {
         copyNode(&scratch, pos);
         Move ex[2] = {NO_MOVE, pos->hashMove};
-        Move sk[2] = {killers[0], killers[1]};
+        const KillerPair kp = readKillers(killers);
+        alignas(4) Move sk[2] = {kp.first, kp.second};
         clearLine(line);
         int r = search(&scratch, depth / 2, hs - 26, hs - 27, sk, line, &ex[1]);
         if (r <= hs - 27) pos->nodeFlags |= 0x20;
@@ -256,10 +259,11 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       if (pos->hashMove == NO_MOVE) {
         if (depth < 5) {
           pos->scoreCeiling = 9999;
-        } else if (!pos->parent && depth == currentDepth && moveSet(killers[0])) {
-          if (moveSet(killers[1]) && isPseudoLegal(pos, killers[1])) pushMove(pos, killers[1]);
+        } else if (!pos->parent && depth == currentDepth && moveSet(readKillers(killers).first)) {
+          const KillerPair kp = readKillers(killers);
+          if (moveSet(kp.second) && isPseudoLegal(pos, kp.second)) pushMove(pos, kp.second);
           pos->scoreCeiling = lastScore;
-          if (isPseudoLegal(pos, killers[0])) pos->hashMove = killers[0];
+          if (isPseudoLegal(pos, kp.first)) pos->hashMove = kp.first;
         } else {
           copyNode(&scratch, pos);
           clearLine(line);
@@ -286,7 +290,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
         copyNode(&scratch, pos);
         scratch.score += 25;
         scratch.statusFlags |= 0x180;
-        Move qk[2] = {pos->hashMove, NO_MOVE};
+        alignas(4) Move qk[2] = {pos->hashMove, NO_MOVE};
         clearLine(line);
         int r;
         if (depth < 6) {
@@ -324,7 +328,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       const bool ep = isEnPassant(pos, mover, to);
       if (pos->futilityGap >= -19 && pos->futilityGap >= moveGain(mover, from, to, target) && !ep &&
           findAttacker(to, mover, pos->allBits, 6) == NO_SQUARE) {
-        pos->movesTried++;
+        addMovesTried(pos, 1);
         continue;
       }
       pos->unresolvedThreat = NO_MOVE;
@@ -353,7 +357,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
   // 19: result and the mate test
   int result = loadShared(&alpha);
-  if (!capturesOnly && (result == -9999 || pos->movesTried == 0)) result = sideInCheck(pos) ? pos->matedScore : 0;
+  if (!capturesOnly && (result == -9999 || movesTriedOf(pos) == 0)) result = sideInCheck(pos) ? pos->matedScore : 0;
 
   // 20: store
   if (held.entry && held.mine) {

@@ -132,7 +132,7 @@ void makeAgainAfterReport(Position *node, Move move, Position *child, int slot) 
 void reportLine(int depth, int alpha, int beta, Move *pv, const Move *childLine) {
   if (!pvHook || depth <= 3) return;
   copyLine(pv + 1, childLine, PV_LENGTH - 1);
-  if (callbacks.reportNodes) callbacks.reportNodes(__atomic_load_n(&gameBoard.nodeCount, __ATOMIC_RELAXED));
+  if (callbacks.reportNodes) callbacks.reportNodes(searchNodeCount());
   if (moveSet(pv[0]) && callbacks.reportPv)
     callbacks.reportPv(pvCount, depth, alpha, stopwatchRead(&searchClock), hashFull(&hashTable), pv,
                        alpha >= beta ? 1 : 0);
@@ -335,7 +335,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
           child->threatMove = makeMoveWord(S, r);
           child->threatTarget = target;
           child->nodeFlags |= 8;
-          if (!full && node->movesTried > 0 && moveGain(mover, S, r, target) <= child->score + node->bestScore) {
+          if (!full && movesTriedOf(node) > 0 && moveGain(mover, S, r, target) <= child->score + node->bestScore) {
             child->threatKind = 4;
             child->nodeFlags |= 0x208;
           } else {
@@ -394,13 +394,13 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
         if (!full) {
           if (threatSet(child->pendingThreat)) child->nodeFlags |= 0x240;
           if (!isHash &&
-              ((cd > 0 && node->movesTried >= 3) || (moverKind == KING && !castles && b->material > 3399))) {
+              ((cd > 0 && movesTriedOf(node) >= 3) || (moverKind == KING && !castles && b->material > 3399))) {
             cd--;
             child->nodeFlags |= 0x200;
           }
         }
       } else if (route == 3) {
-        if (!full && !isHash && cd > 0 && node->movesTried > 3) {
+        if (!full && !isHash && cd > 0 && movesTriedOf(node) > 3) {
           cd--;
           child->nodeFlags |= 0x200;
         }
@@ -489,10 +489,8 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       setBoardEpoch(b, c);
       setBoardEpoch(b->masterBoard, c);
     }
-    if (move != killers[0] && (atRoot || (move != node->pendingThreat && S != lastTo))) {
-      killers[1] = killers[0];
-      killers[0] = move;
-    }
+    const Move k0 = readKillers(killers).first;
+    if (move != k0 && (atRoot || (move != node->pendingThreat && S != lastTo))) setKillers(killers, move, k0);
     if ((node->nodeFlags & 8) && !threatSet(child->pendingThreat) && S != moveFrom(node->threatMove)) {
       int tt = moveToByte(node->threatMove);
       if (onBoard(tt)) {
@@ -579,7 +577,8 @@ int searchNullMove(Position *pos, int bound, int mode) {
   buildNullChild(pos, &n);
   n.statusFlags |= 0x180;
   int a = std::max(bound, n.score + 6);
-  Move nk[2] = {pos->childKillers[0], pos->childKillers[1]};
+  const KillerPair ck = readKillers(pos->childKillers);
+  alignas(4) Move nk[2] = {ck.first, ck.second};
   Move line[PV_LENGTH];
   clearLine(line);
   int r;
@@ -610,8 +609,9 @@ int searchNullMove(Position *pos, int bound, int mode) {
 void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move *killers) {
   Position s;
   copyNode(&s, node);
-  Move ak[2] = {killers[1], NO_MOVE};
-  Move ex[2] = {NO_MOVE, killers[0]};
+  const KillerPair kp = readKillers(killers);
+  alignas(4) Move ak[2] = {kp.second, NO_MOVE};
+  Move ex[2] = {NO_MOVE, kp.first};
   Move line[PV_LENGTH];
   clearLine(line);
   search(&s, depth - 2, beta, alpha, ak, line, &ex[1]);
@@ -621,7 +621,7 @@ void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move 
 // ---- the module's report hooks ----
 void sendPv(int depth, int score, const Move *pv, int flag) {
   if (!callbacks.reportPv) return;
-  if (callbacks.reportNodes) callbacks.reportNodes(__atomic_load_n(&gameBoard.nodeCount, __ATOMIC_RELAXED));
+  if (callbacks.reportNodes) callbacks.reportNodes(searchNodeCount());
   if (!moveSet(pv[0])) return;
   callbacks.reportPv(pvCount, depth, score, stopwatchRead(&searchClock), hashFull(&hashTable), pv, flag);
 }

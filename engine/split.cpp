@@ -40,7 +40,7 @@ static void *threadMain(void *arg) {
     ENGINE_ASSERT(own->threadId == i + 1 && "pg->threadId == iThread + 1");
 
     Position *c = t->childCopy;  // filled by the splitter before the wake-up
-    const Move k0 = c->childKillers[0], k1 = c->childKillers[1];
+    const KillerPair before = readKillers(c->childKillers);
     p->nodeFlags |= 0x2000;
     const int triedAtStart = p->movesTried;
     const Move *excluded = job.splitNode->parent ? nullptr : emptyExcludedList;
@@ -53,14 +53,15 @@ static void *threadMain(void *arg) {
 
     PT_CHECK(pthread_mutex_lock(&searchMutex));
     if (p->movesTried > triedAtStart) addMovesTried(job.splitNode, 1);
-    if (job.child->childKillers[0] == k0 && job.child->childKillers[1] == k1) {
-      job.child->childKillers[0] = c->childKillers[0];
-      job.child->childKillers[1] = c->childKillers[1];
+    const KillerPair now = readKillers(job.child->childKillers);
+    if (now.first == before.first && now.second == before.second) {
+      const KillerPair mine = readKillers(c->childKillers);
+      setKillers(job.child->childKillers, mine.first, mine.second);
     }
     if (p->bestScore > job.splitNode->bestScore) job.splitNode->bestScore = p->bestScore;
     PT_CHECK(pthread_mutex_unlock(&searchMutex));
     if (own != &gameBoard) {
-      addNodes(&gameBoard, __atomic_exchange_n(&own->nodeCount, 0, __ATOMIC_RELAXED));
+      addHelperNodes(__atomic_exchange_n(&own->nodeCount, 0, __ATOMIC_RELAXED));
     }
 
     PT_CHECK(pthread_mutex_lock(&t->wake.mutex));

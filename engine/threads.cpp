@@ -277,3 +277,9 @@ void setThreadCount(int n) {
 // The records and the ring are ready as soon as the code is loaded.
 [[maybe_unused]] static const bool recordsReady = (initThreadRecords(threadRecords, MAX_THREAD_RECORDS), initIdleRing(&idleRing),
                                   semInit(&semaphoreA, 0) == 0 && semInit(&semaphoreB, 0) == 0);
+
+std::atomic<int64_t> helperNodeCount{0};
+
+int64_t searchNodeCount() {
+  return __atomic_load_n(&gameBoard.nodeCount, __ATOMIC_RELAXED) + helperNodeCount.load(std::memory_order_relaxed);
+}

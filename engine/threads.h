@@ -125,4 +125,10 @@ inline void setBoardEpoch(Board *b, int32_t v) { __atomic_store_n(&b->splitEpoch
 inline bool workIsStale(const Board *b) { return boardEpoch(b) < boardEpoch(b->masterBoard); }
 // Atomic merges of the shared counters (split node's movesTried, game node count).
 inline void addMovesTried(Position *p, int n) { __atomic_fetch_add(&p->movesTried, n, __ATOMIC_RELAXED); }
-inline void addNodes(Board *b, int64_t n) { __atomic_fetch_add(&b->nodeCount, n, __ATOMIC_RELAXED); }
+inline int movesTriedOf(const Position *p) { return __atomic_load_n(&p->movesTried, __ATOMIC_RELAXED); }
+// Helpers hand their node counts to a counter of their own: the game board's
+// count is written by the master's make-move alone, so no update is lost.
+extern std::atomic<int64_t> helperNodeCount;
+inline void addHelperNodes(int64_t n) { helperNodeCount.fetch_add(n, std::memory_order_relaxed); }
+// Nodes of the running search: the master's and every finished helper job's.
+int64_t searchNodeCount();

@@ -38,6 +38,7 @@ inline void prepareRoot() {
   Board *board = root->pg;
   engineSide = root->side;
   board->nodeCount = 0;
+  helperNodeCount.store(0);
   root->childKillers[1] = NO_MOVE;
   prepareSearchRoot(root);
   newSearchGeneration(&hashTable, 1);
@@ -58,7 +59,7 @@ inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirs
   if (withNullThreat) searchNullMove(root, -9999, 0);
   root->futilityGap = -9999;
   lastScore = -9999;
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move lines[2] = {NO_MOVE, NO_MOVE};
   Result r;
   for (int i = 0; i < PV_LENGTH; i++) r.pv[i] = NO_MOVE;
@@ -70,7 +71,7 @@ inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirs
     resetPicker(root);
   }
   unmarkHistoryInHash(&hashTable);
-  r.nodes = root->pg->nodeCount;
+  r.nodes = searchNodeCount();
   return r;
 }
 

@@ -111,7 +111,7 @@ TEST_F(QuiesceTest, NoLastMoveSquareMeansStandPat) {
 TEST_F(QuiesceTest, FrontierNullWindowShortcut) {
   ASSERT_TRUE(setFen(nullptr));
   prepareRoot();
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH] = {NO_MOVE};
   Position *root = &rootPosition;
   root->nodeFlags &= ~8;
@@ -129,7 +129,7 @@ TEST_F(QuiesceTest, FrontierNullWindowShortcut) {
 }
 
 TEST_F(QuiesceTest, FrontierMateAndStalemateQuiesceStandsPat) {
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH] = {NO_MOVE};
   ASSERT_TRUE(setFen("7k/6Q1/6K1/8/8/8/8/8 b - -"));
   prepareRoot();
@@ -152,7 +152,7 @@ TEST_F(QuiesceTest, CaptureSearchWinsAHangingPiece) {
   // a free rook for the side to move: the capture search finds it and names it
   ASSERT_TRUE(setFen("4k3/8/8/3r4/8/8/8/3QK3 w - -"));
   prepareRoot();
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH] = {NO_MOVE};
   int s = rootPosition.score;
   int r = quiesceChecks(&rootPosition, 9999, -9999, killers, pv);

@@ -239,7 +239,7 @@ TEST_F(SearchTest, BetaAtOrBelowTheMatedScoreReturnsAtOnce) {
   ASSERT_TRUE(setFen(nullptr));
   prepareRoot();
   currentDepth = 2;
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move lines[2] = {NO_MOVE, NO_MOVE};
   Move pv[PV_LENGTH] = {NO_MOVE};
   int64_t before = gameBoard.nodeCount;
@@ -319,7 +319,7 @@ TEST_F(SearchTest, ExcludedRootMoveIsNeverChosen) {
   prepareRoot();
   currentDepth = 4;
   lastScore = -9999;
-  Move killers[2] = {NO_MOVE, NO_MOVE};
+  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
   Move lines[2] = {NO_MOVE, mv("a1a8")};
   Move pv[PV_LENGTH] = {NO_MOVE};
   int score = search(&rootPosition, 4, MATE_SCORE, -9999, killers, pv, &lines[1]);
