@@ -85,11 +85,18 @@ TEST_F(EngineThreadTest, ThinkUsesTheSideToMovesClock) {
 }
 
 TEST_F(EngineThreadTest, InfiniteSearchesAskForAtMostFiftyLines) {
-  setLocal("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  setLocal("R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1 w - - 0 1");  // 218 legal moves
   setOptionValue("MultiPV", "70");
   think("think 2 1 60 60 0 0 0 0");
   EXPECT_EQ(lastMultiPv, 50);
   EXPECT_EQ(lastPonder, 2);
+  // No more lines than the root has legal moves.
+  setLocal("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  think("think 2 1 60 60 0 0 0 0");
+  EXPECT_EQ(lastMultiPv, 20);
+  setLocal("k7/8/8/8/8/8/8/K6r w - - 0 1");
+  think("think 2 1 60 60 0 0 0 0");
+  EXPECT_EQ(lastMultiPv, 2);
   setOptionValue("MultiPV", "0");
   think("think 2 1 60 60 0 0 0 0");
   EXPECT_EQ(lastMultiPv, 1) << "a value below 1 is clamped";

@@ -45,7 +45,7 @@ struct ReportTest : ::testing::Test {
     multiPv = 1;
     engineSettings.contempt = 0;
     tbhits = 0;
-    stopPending = 0;
+    stopRequested = false;
     resetReports();
     setNodeCount(0);
   }
@@ -169,6 +169,36 @@ TEST_F(ReportTest, MultiPvBlockComesWithTheLastLine) {
             "info score cp 30 multipv 1 pv  e2e4\n"
             "info score mate 2 multipv 2 pv  d2d4\n"
             "info score cp -10 multipv 3 pv  g1f3\n");
+}
+
+TEST_F(ReportTest, MultiPvBestMoveIsTheFirstLines) {
+  multiPv = 2;
+  Move a[3] = {mv(E2, E4), mv(E7, E5), NO_MOVE}, b[2] = {mv(0x13, 0x33), NO_MOVE};
+  pvLine(0, 5, 30, 100, 0, a);
+  pvLine(1, 5, 20, 100, 0, b);
+  EXPECT_EQ(bestMove[0], mv(E2, E4));
+  EXPECT_EQ(bestMove[1], mv(E7, E5));
+}
+
+TEST_F(ReportTest, StoppedIterationPrintsItsReportedLines) {
+  multiPv = 3;
+  Move a[2] = {mv(E2, E4), NO_MOVE}, b[2] = {mv(0x13, 0x33), NO_MOVE}, c[2] = {mv(0x06, 0x25), NO_MOVE};
+  setNodeCount(500);
+  pvLine(0, 5, 30, 100, 0, a);
+  pvLine(1, 5, 20, 100, 0, b);
+  pvLine(2, 5, 10, 100, 0, c);  // a whole block: nothing is left to print
+  EXPECT_EQ(capture(printUnfinishedLines), "");
+  // The next iteration is stopped after its first line: that line is printed,
+  // and it names the bestmove.
+  pvLine(0, 6, 25, 200, 0, c);
+  EXPECT_EQ(capture(printUnfinishedLines),
+            "info depth 6 nodes 500 nps 2500 tbhits 0 time 200 hashfull 0\n"
+            "info score cp 25 multipv 1 pv  g1f3\n");
+  EXPECT_EQ(bestMove[0], mv(0x06, 0x25));
+  EXPECT_EQ(capture(printUnfinishedLines), "");
+  multiPv = 1;
+  pvLine(0, 7, 25, 200, 0, a);
+  EXPECT_EQ(capture(printUnfinishedLines), "");
 }
 
 TEST_F(ReportTest, CurrentMoveLines) {

@@ -32,9 +32,6 @@ void stopAndWait() {
   waitForIdle();
 }
 
-// Set when the current search has been told to stop; it then ends shortly.
-std::atomic<bool> stopRequested{false};
-
 }  // namespace
 
 bool ensureEngine(const char *line) {
@@ -49,20 +46,18 @@ void abortSearch() {
   // The module is told only while a search of ours runs: a stop while it is
   // idle would leave its search state behind and lose the next ponderhit.
   if (!engineAvailable || !thinkInProgress()) return;
-  // A stop before the first variation waits for it, so the bestmove line
-  // names a reported move. Without legal moves nothing is searched: the
-  // held "bestmove 0000" is released below.
-  if (moduleSearching && bestMove[0] != NO_MOVE) {
-    if (engineOps.stopSearch) engineOps.stopSearch();
-  } else if (rootHasMoves) {
-    stopPending = 1;
-  }
+  // The search ends at once, whether or not it has reported a variation: the
+  // module then reports the best root move it has, so the bestmove line
+  // still names a move of an info line. A search not yet handed to the
+  // module sees stopRequested there (both words are sequentially consistent,
+  // so one side or the other always makes the call).
   stopRequested = true;
+  if (moduleSearching && engineOps.stopSearch) engineOps.stopSearch();
+  // A held bestmove (book move while pondering, no legal move) is released.
   releaseHold();
 }
 
 void prepareGo() {
-  stopPending = 0;
   stopRequested = false;
   for (auto &m : bestMove) m = NO_MOVE;
   resetReports();
@@ -151,6 +146,7 @@ int cmdPosition(const char *line, char **tokens, int count) {
     uciPrint("info string Illegal position");
     currentGame.valid = false;  // "go" answers no move until a good position
     rootHasMoves = false;
+    rootMoveCount = 0;
     return 1;
   }
   currentGame.valid = true;

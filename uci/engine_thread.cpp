@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -170,11 +171,16 @@ void startThinking(int ponderKind, int searchMode, int myTime, int movestogo, in
     }
   }
 
+  // Multi-PV lines: no more than the root has moves (the module clamps the
+  // same way, and the block of lines prints when its last line arrives).
   int lines = 1;
   if (ponderKind == 2) lines = clampInt(parseInt(optionValue("MultiPV")), 1, MAX_MULTI_PV);
+  lines = std::max(1, std::min(lines, rootMoveCount.load()));
   multiPv = lines;
   moduleSearching = true;
+  if (stopRequested && engineOps.stopSearch) engineOps.stopSearch();  // stopped before it began
   if (engineOps.runSearch) engineOps.runSearch(lines, ponderKind);
   moduleSearching = false;
+  printUnfinishedLines();
   printBestMove(bestMove[0], bestMove[1]);
 }

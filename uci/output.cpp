@@ -25,6 +25,16 @@ pthread_mutex_t reportMutex = PTHREAD_MUTEX_INITIALIZER;
 std::atomic<int64_t> reportedNodes{0};
 char pvText[MAX_MULTI_PV][PV_TEXT_SIZE];
 int lineScore[MAX_MULTI_PV];
+// Multi-PV: the lines reported since the last printed block, and the last
+// report's header figures.
+bool lineReported[MAX_MULTI_PV];
+struct BlockHeader {
+  int depth;
+  int64_t nodes;
+  long long nps;
+  int timeMs;
+  int hashfull;
+} lastHeader;
 Move currMoveList[CURR_MOVE_LIST];
 int currMoveCount = 0;
 Board scratchBoard;
@@ -47,6 +57,18 @@ void appendMoveText(char *text, size_t size, Move move, char letter) {
   if (used + 1 + strlen(mv) + 1 > size) return;
   text[used] = ' ';
   strcpy(text + used + 1, mv);
+}
+
+// The multi-PV block: a header line, then lines 1..count (reportMutex held).
+void printBlock(int count, const BlockHeader &h) {
+  uciPrint("info depth %d nodes %lld nps %lld tbhits %ld time %d hashfull %d", h.depth, (long long)h.nodes, h.nps,
+           (long)tbhits, h.timeMs, h.hashfull);
+  char sc[32];
+  for (int i = 0; i < count && i < MAX_MULTI_PV; i++) {
+    scoreText(sc, sizeof sc, lineScore[i]);
+    uciPrint("info score %s multipv %d pv %s", sc, i + 1, pvText[i]);
+  }
+  for (bool &r : lineReported) r = false;
 }
 
 }  // namespace
@@ -135,6 +157,7 @@ void resetReports() {
   for (int i = 0; i < MAX_MULTI_PV; i++) {
     pvText[i][0] = 0;
     lineScore[i] = 0;
+    lineReported[i] = false;
   }
   currMoveCount = 0;
   pthread_mutex_unlock(&reportMutex);
@@ -156,32 +179,38 @@ void printPv(int pvIndex, int depth, int score, int timeMs, int hashfull, const 
     playOnScratch(&scratchPos, pv[i]);
     kept++;
   }
-  for (int i = 0; i < BEST_MOVE_WORDS; i++) bestMove[i] = i < kept ? pv[i] : NO_MOVE;
+  // The bestmove line plays the first line's move, whichever line came last.
+  if (pvIndex == 0)
+    for (int i = 0; i < BEST_MOVE_WORDS; i++) bestMove[i] = i < kept ? pv[i] : NO_MOVE;
 
   int64_t nodes = reportedNodes;
   long long nps = timeMs > 0 ? (long long)(nodes * 1000 / timeMs) : 0;
   if (hashfull > 1000) hashfull = 1000;
   memcpy(pvText[pvIndex], text, sizeof text);
   lineScore[pvIndex] = score;
+  lineReported[pvIndex] = true;
+  lastHeader = {depth, nodes, nps, timeMs, hashfull};
 
   int lines = multiPv;
-  char sc[32];
   if (lines <= 1) {
+    char sc[32];
     scoreText(sc, sizeof sc, lineScore[0]);
     uciPrint("info score %s depth %d nodes %lld nps %lld tbhits %ld time %d hashfull %d pv %s", sc, depth,
              (long long)nodes, nps, (long)tbhits, timeMs, hashfull, pvText[0]);
   } else if (lines == pvIndex + 1) {
-    uciPrint("info depth %d nodes %lld nps %lld tbhits %ld time %d hashfull %d", depth, (long long)nodes, nps,
-             (long)tbhits, timeMs, hashfull);
-    for (int i = 0; i < lines && i < MAX_MULTI_PV; i++) {
-      scoreText(sc, sizeof sc, lineScore[i]);
-      uciPrint("info score %s multipv %d pv %s", sc, i + 1, pvText[i]);
-    }
+    printBlock(lines, lastHeader);
   }
   pthread_mutex_unlock(&reportMutex);
+}
 
-  // A stop that came before the first variation takes effect now.
-  if (stopPending.exchange(0)) engineOps.stopSearch();
+void printUnfinishedLines() {
+  pthread_mutex_lock(&reportMutex);
+  if (multiPv > 1) {
+    int count = 0;
+    while (count < MAX_MULTI_PV && lineReported[count]) count++;
+    if (count > 0) printBlock(count, lastHeader);
+  }
+  pthread_mutex_unlock(&reportMutex);
 }
 
 void printCurrentMove(int depth, Move move, int flags, int) {

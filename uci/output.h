@@ -31,6 +31,10 @@ void printPv(int pvIndex, int depth, int score, int timeMs, int hashfull, const 
 void printCurrentMove(int depth, Move move, int flags, int extra);
 // "bestmove %s" or "bestmove %s ponder %s"; the ponder move is printed only
 // when it is legal after the best move.
+// After a multi-PV search: prints the lines of an iteration that was stopped
+// before its last line came (the first line's move is the bestmove), so the
+// bestmove line always names a move of an info line.
+void printUnfinishedLines();
 void printBestMove(Move best, Move ponder);
 // Clears the per-search report data (variation texts, root move list).
 void resetReports();

@@ -8,6 +8,7 @@
 #include "uci/state.h"
 
 std::atomic<bool> rootHasMoves{false};
+std::atomic<int> rootMoveCount{0};
 
 int setPosition(const char *fen) {
   int r = engineOps.setFen ? engineOps.setFen(fen) : 0;
@@ -29,7 +30,8 @@ std::string positionFen(char **tokens, int count, int movesIndex) {
 
 void updateRootHasMoves() {
   Move list[MAX_LEGAL_MOVES];
-  rootHasMoves = currentGame.valid && legalMoves(&rootPosition, list, MAX_LEGAL_MOVES) > 0;
+  rootMoveCount = currentGame.valid ? legalMoves(&rootPosition, list, MAX_LEGAL_MOVES) : 0;
+  rootHasMoves = rootMoveCount > 0;
 }
 
 void replayCurrentGame() {

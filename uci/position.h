@@ -15,4 +15,6 @@ void replayCurrentGame();
 // Does the game copy's root have a legal move (and a valid position)? Kept
 // current by every position change, read by the reader during a search.
 extern std::atomic<bool> rootHasMoves;
+// How many legal moves the root has (0 with an invalid position).
+extern std::atomic<int> rootMoveCount;
 void updateRootHasMoves();

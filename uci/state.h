@@ -25,7 +25,9 @@ extern bool engineAvailable;  // startEngine succeeded: mailbox and engine threa
 // The last reported variation's first moves: [0] best, [1] ponder.
 extern std::atomic<Move> bestMove[BEST_MOVE_WORDS];
 extern std::atomic<int> multiPv;
-extern std::atomic<int> stopPending;
+// Set by "stop" (and by anything that ends the current search) until the next
+// "go"; the engine thread reads it when it hands the search to the module.
+extern std::atomic<bool> stopRequested;
 // Successful tablebase probes of the current search (the probe increments it).
 extern int32_t tbhits;
 // Module table size in KB after the last sizing, and the men count it was given.
