@@ -40,20 +40,14 @@ void expectSampledConsistent(const char *signature) {
   EXPECT_GT(checked, SAMPLES / 4);
 }
 
-TEST(TbSolverFourMen, PublishedLongestMates) {
-  EXPECT_EQ(tbwalk::longestWin(solveTable("kbbk"), true), 19);
-  EXPECT_EQ(tbwalk::longestWin(solveTable("kbnk"), true), 33);
-  EXPECT_EQ(tbwalk::longestWin(solveTable("kqkr"), true), 35);
-}
-
-TEST(TbSolverFourMen, SampledValuesAgreeWithTheirMoves) {
-  expectSampledConsistent("kbbk");
-  expectSampledConsistent("kbnk");
-  expectSampledConsistent("kqkr");
-}
-
-TEST(TbSolverFourMen, BishopsOfOneColourCannotMate) {
+// One test per endgame, as each test runs in a process of its own and solving
+// is the costly part.
+TEST(TbSolverFourMen, TwoBishops) {
   const SolverTable *t = solveTable("kbbk");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(tbwalk::longestWin(t, true), 19);  // published longest mate
+  expectSampledConsistent("kbbk");
+  // bishops on squares of one colour cannot mate
   long wins = 0;
   for (int k = 0; k < 64; k++)
     for (int b1 = 0; b1 < 64; b1++)
@@ -68,9 +62,17 @@ TEST(TbSolverFourMen, BishopsOfOneColourCannotMate) {
   EXPECT_EQ(wins, 0);
 }
 
-TEST(TbSolverFourMen, BlackWinsByTakingTheQueen) {
-  // Black to move: Rxd1+ leaves king and rook against the bare king
+TEST(TbSolverFourMen, BishopAndKnight) {
+  EXPECT_EQ(tbwalk::longestWin(solveTable("kbnk"), true), 33);  // published longest mate
+  expectSampledConsistent("kbnk");
+}
+
+TEST(TbSolverFourMen, QueenAgainstRook) {
   const SolverTable *qr = solveTable("kqkr"), *r = solveTable("krk");
+  ASSERT_NE(qr, nullptr);
+  EXPECT_EQ(tbwalk::longestWin(qr, true), 35);  // published longest mate
+  expectSampledConsistent("kqkr");
+  // Black to move: Rxd1+ leaves king and rook against the bare king
   int w[2] = {square("a1"), square("d1")}, b[2] = {square("h8"), square("d8")};
   int v = solverValue(qr, w, b, false);
   // after the capture, colours reversed: K h1 and R d8 against K a8, the lone king to move
