@@ -21,6 +21,9 @@ const int PROMOTION_PIECES[] = {KNIGHT, BISHOP, ROOK, QUEEN};
 constexpr int PROMOTION_KINDS = 4;
 
 constexpr int SQUARES = 64;
+constexpr int SQUARE_BITS = 6;       // one square per six bits of an entry index
+constexpr int SQUARE_MASK = 63;
+constexpr int MIRROR_RANKS = 56;     // sq ^ 56: the same file, rank 8 - rank
 constexpr int SIDE_WHITE = 0;  // side to move in an index: 0 White, 1 Black
 constexpr int SIDE_BLACK = 1;
 constexpr int SYMMETRIES = 8;
@@ -163,14 +166,15 @@ inline uint32_t storageIndex(const SolverTable *t, const int *sq, int side) {
   int slot = t->symmetric ? triangleSlot[sq[0]] : sq[0];
   assert(slot >= 0);
   uint32_t idx = (uint32_t)(side * t->kingSlots + slot);
-  for (int i = 1; i < t->menCount; i++) idx = (idx << 6) | (uint32_t)sq[i];
+  for (int i = 1; i < t->menCount; i++) idx = (idx << SQUARE_BITS) | (uint32_t)sq[i];
   return idx;
 }
 
 void decodeIndex(const SolverTable *t, uint32_t idx, int *sq, int *side) {
+  assert(idx < t->entryCount && sq && side);
   for (int i = t->menCount - 1; i >= 1; i--) {
-    sq[i] = (int)(idx & 63);
-    idx >>= 6;
+    sq[i] = (int)(idx & SQUARE_MASK);
+    idx >>= SQUARE_BITS;
   }
   int slot = (int)(idx % (uint32_t)t->kingSlots);
   *side = (int)(idx / (uint32_t)t->kingSlots);
@@ -179,6 +183,7 @@ void decodeIndex(const SolverTable *t, uint32_t idx, int *sq, int *side) {
 
 // The entry that holds a position (any of its symmetric images).
 uint32_t canonicalIndex(const SolverTable *t, const int *sq, int side) {
+  assert(t && sq && sq[0] >= 0 && sq[0] < SQUARES);
   if (!t->symmetric) return storageIndex(t, sq, side);
   uint32_t best = UINT32_MAX;
   for (int k = 0; k < kingTransformCount[sq[0]]; k++) {
@@ -284,7 +289,7 @@ uint64_t pawnOrigins(bool white, int at, uint64_t occ) {
 int conversionValue(const SolverConversion *c, const SolverTable *t, const int *sq, int side) {
   int subSq[SOLVER_MAX_MEN];
   for (int i = 0; i < t->menCount; i++)
-    if (c->slot[i] >= 0) subSq[c->slot[i]] = c->flip ? (sq[i] ^ 56) : sq[i];
+    if (c->slot[i] >= 0) subSq[c->slot[i]] = c->flip ? (sq[i] ^ MIRROR_RANKS) : sq[i];
   int subSide = c->flip ? 1 - side : side;
   return c->table->values[canonicalIndex(c->table, subSq, subSide)];
 }
@@ -298,6 +303,7 @@ struct SolverChild {
 
 // Every legal move of a position (side to move `side`).
 int generateChildren(const SolverTable *t, const int *sq, int side, SolverChild *out) {
+  assert(t && sq && out && (side == SIDE_WHITE || side == SIDE_BLACK));
   bool white = side == SIDE_WHITE;
   uint64_t own = occupancy(t, sq, white), enemy = occupancy(t, sq, !white), occ = own | enemy;
   int n = 0;
@@ -341,6 +347,7 @@ int generateChildren(const SolverTable *t, const int *sq, int side, SolverChild 
 // Entries of the positions one un-move before this one (the side not to move
 // takes back a quiet move), each once.
 int generateParents(const SolverTable *t, const int *sq, int side, uint32_t *out) {
+  assert(t && sq && out && (side == SIDE_WHITE || side == SIDE_BLACK));
   bool white = side == SIDE_BLACK;  // the side that has just moved
   uint64_t own = occupancy(t, sq, white), occ = own | occupancy(t, sq, !white);
   int n = 0;
@@ -364,7 +371,8 @@ int generateParents(const SolverTable *t, const int *sq, int side, uint32_t *out
 // The mover's value of a move whose resulting position has value c.
 inline int moverValue(int c) { return c < 0 ? -c : c > 0 ? -(c + 1) : 0; }
 // Orders values for the mover: shorter wins first, then draws, then longer losses.
-inline int preference(int v) { return v > 0 ? 1000 - v : v < 0 ? -1000 - v : 0; }
+constexpr int PREFERENCE_SPAN = 1000;  // beyond any distance
+inline int preference(int v) { return v > 0 ? PREFERENCE_SPAN - v : v < 0 ? -PREFERENCE_SPAN - v : 0; }
 inline int plyOf(int v) { return v > 0 ? 2 * v - 1 : -2 * v - 2; }
 inline int valueOfPly(int ply) { return (ply & 1) ? (ply + 1) / 2 : -(ply / 2 + 1); }
 
@@ -580,7 +588,7 @@ const SolverTable *solveTable(const char *signature) {
   std::copy(men, men + menCount, t->men);
   t->symmetric = std::none_of(men, men + menCount, [](const SolverMan &m) { return m.piece == PAWN; });
   t->kingSlots = t->symmetric ? TRIANGLE_SQUARES : SQUARES;
-  t->entryCount = (uint32_t)(2 * t->kingSlots) << (6 * (menCount - 1));
+  t->entryCount = (uint32_t)(2 * t->kingSlots) << (SQUARE_BITS * (menCount - 1));
   t->values.assign(t->entryCount, VALUE_PENDING);
   prepareConversions(t);
   solveEntries(t);

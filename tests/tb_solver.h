@@ -33,7 +33,9 @@ struct SolverTable;
 
 // Solves the endgame of the signature (and, first, every smaller endgame its
 // captures and promotions lead to) once per process; later calls return the
-// same table. Null for a signature outside the solver's range.
+// same table. Null for a signature outside the solver's range (more than four
+// men, pawns on both sides). The solved tables are process-wide and unlocked:
+// solve from one thread.
 const SolverTable *solveTable(const char *signature);
 
 // Value of one position; whiteSquares/blackSquares in signature order.

@@ -8,6 +8,10 @@
 
 namespace tbwalk {
 
+constexpr int SQUARE_BITS = 6;
+constexpr int SQUARE_MASK = 63;
+constexpr int MIRROR_RANKS = 56;  // sq ^ 56: the same file seen from the other side
+
 // "e4" -> 28 (a1 = 0).
 inline int square(const char *name) { return (name[0] - 'a') + (name[1] - '1') * 8; }
 
@@ -16,10 +20,10 @@ inline int square(const char *name) { return (name[0] - 'a') + (name[1] - '1') *
 template <typename F>
 void forEachPosition(const SolverTable *table, F f) {
   int whiteMen = solverSideMen(table, true), men = whiteMen + solverSideMen(table, false);
-  uint64_t placements = 1ULL << (6 * men);
+  uint64_t placements = 1ULL << (SQUARE_BITS * men);
   for (uint64_t p = 0; p < placements; p++) {
     int sq[SOLVER_MAX_MEN];
-    for (int i = 0; i < men; i++) sq[i] = (int)((p >> (6 * i)) & 63);
+    for (int i = 0; i < men; i++) sq[i] = (int)((p >> (SQUARE_BITS * i)) & SQUARE_MASK);
     f(sq, sq + whiteMen, true);
     f(sq, sq + whiteMen, false);
   }

@@ -114,7 +114,8 @@ void expectColourReversedAgrees(const char *whiteSig, const char *blackSig) {
   long compared = 0, bad = 0;
   tbwalk::forEachPosition(w, [&](const int *ws, const int *bs, bool wtm) {
     int v = solverValue(w, ws, bs, wtm);
-    int mirroredWhite[1] = {bs[0] ^ 56}, mirroredBlack[2] = {ws[0] ^ 56, ws[1] ^ 56};
+    int mirroredWhite[1] = {bs[0] ^ tbwalk::MIRROR_RANKS};
+    int mirroredBlack[2] = {ws[0] ^ tbwalk::MIRROR_RANKS, ws[1] ^ tbwalk::MIRROR_RANKS};
     int m = solverValue(b, mirroredWhite, mirroredBlack, !wtm);
     if (v != m && bad++ < 5) ADD_FAILURE() << whiteSig << " " << v << " vs " << blackSig << " " << m;
     if (v != SOLVER_ILLEGAL) compared++;

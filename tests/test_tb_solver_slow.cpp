@@ -26,7 +26,7 @@ void expectSampledConsistent(const char *signature) {
   for (int s = 0; s < SAMPLES; s++) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     int sq[SOLVER_MAX_MEN];
-    for (int i = 0; i < men; i++) sq[i] = (int)((state >> (16 + 6 * i)) & 63);
+    for (int i = 0; i < men; i++) sq[i] = (int)((state >> (16 + tbwalk::SQUARE_BITS * i)) & tbwalk::SQUARE_MASK);
     bool wtm = (state >> 60) & 1;
     int children[SOLVER_MAX_CHILDREN];
     int n = solverChildValues(t, sq, sq + whiteMen, wtm, children);
