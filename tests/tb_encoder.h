@@ -80,6 +80,7 @@ struct Options {
   bool matches = true;     // false: literals only
   bool allRaw = false;     // store every block raw
   int minMatch = 3;
+  int blockBits = BLOCK_BITS;  // log2 of the block size written in the header
   std::string banner = "test tablebase file";
 };
 
@@ -116,9 +117,10 @@ inline std::vector<Token> parseBlock(const uint8_t* p, int n, const Options& o) 
 
 inline std::vector<Block> cutBlocks(const std::vector<uint8_t>& data, const Options& o) {
   std::vector<Block> blocks;
-  for (size_t at = 0; at < data.size(); at += BLOCK_SIZE) {
+  const size_t blockSize = size_t{1} << o.blockBits;
+  for (size_t at = 0; at < data.size(); at += blockSize) {
     Block b;
-    const size_t n = std::min<size_t>(BLOCK_SIZE, data.size() - at);
+    const size_t n = std::min<size_t>(blockSize, data.size() - at);
     b.data.assign(data.begin() + at, data.begin() + at + n);
     b.raw = o.allRaw;
     if (!b.raw) b.tokens = parseBlock(b.data.data(), static_cast<int>(n), o);
@@ -276,17 +278,17 @@ inline void writeCodeLengths(BitWriter& w, const std::vector<uint8_t>& len) {
   }
 }
 
-// The header for blocks of the given compressed sizes (1..8192) and last-block
+// The header for blocks of the given compressed sizes (1..block size) and last-block
 // size, with the alphabet's code lengths; per-block checksums as given (or 0).
 inline std::vector<uint8_t> assembleHeader(const std::vector<uint32_t>& compressedSizes,
                                            uint32_t lastSize, const std::vector<uint8_t>& lengths,
                                            const Options& o,
                                            const std::vector<uint32_t>& blockChecksums = {}) {
   const uint32_t n = static_cast<uint32_t>(compressedSizes.size());
-  const uint32_t mask = BLOCK_SIZE - 1;
+  const uint32_t mask = (1u << o.blockBits) - 1;
   std::vector<uint8_t> h(HEADER_FIXED, 0);
   std::memcpy(h.data(), o.banner.data(), std::min<size_t>(o.banner.size(), 64));
-  h[70] = BLOCK_BITS;
+  h[70] = static_cast<uint8_t>(o.blockBits);
   h[71] = DISTANCES;
   for (int i = 0; i < 4; ++i) h[72 + i] = static_cast<uint8_t>(n >> (24 - 8 * i));
   const uint8_t magic[4] = {0, 64, 1, 245};
@@ -296,9 +298,9 @@ inline std::vector<uint8_t> assembleHeader(const std::vector<uint32_t>& compress
     for (int k = 0; k < 4; ++k) h.push_back(static_cast<uint8_t>(c >> (24 - 8 * k)));
   }
   BitWriter w;
-  for (uint32_t s : compressedSizes) w.put(s & mask, BLOCK_BITS);
-  w.put(lastSize & mask, BLOCK_BITS);
-  for (int d : o.distances) w.put(static_cast<uint32_t>(d) & mask, BLOCK_BITS);
+  for (uint32_t s : compressedSizes) w.put(s & mask, o.blockBits);
+  w.put(lastSize & mask, o.blockBits);
+  for (int d : o.distances) w.put(static_cast<uint32_t>(d) & mask, o.blockBits);
   w.align();
   writeCodeLengths(w, lengths);
   h.insert(h.end(), w.bytes.begin(), w.bytes.end());

@@ -42,4 +42,15 @@ inline FILE* memoryFile(const std::vector<uint8_t>& bytes) {
   return f;
 }
 
+// Bytes that differ from their neighbours, so a byte read from the wrong place shows.
+inline std::vector<uint8_t> patternBytes(size_t n, uint32_t seed) {
+  std::vector<uint8_t> b(n);
+  uint32_t x = seed * 2654435761u + 12345;
+  for (size_t i = 0; i < n; ++i) {
+    x = x * 1103515245u + 12345;
+    b[i] = static_cast<uint8_t>(x >> 23);
+  }
+  return b;
+}
+
 }  // namespace tbfiles
