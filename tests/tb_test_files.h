@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tablebases/descriptor.h"
+
 namespace tbfiles {
 
 // A fresh directory under the system's temporary directory.
@@ -52,5 +54,18 @@ inline std::vector<uint8_t> patternBytes(size_t n, uint32_t seed) {
   }
   return b;
 }
+
+// The descriptor lengths as they were, for tests that set some of them.
+struct SavedLengths {
+  int64_t length[TB_TABLE_COUNT][2];
+  void save() {
+    for (int id = 0; id < TB_TABLE_COUNT; ++id)
+      for (int s = 0; s < 2; ++s) length[id][s] = tbDescriptors[id].length[s];
+  }
+  void restore() const {
+    for (int id = 0; id < TB_TABLE_COUNT; ++id)
+      for (int s = 0; s < 2; ++s) tbDescriptors[id].length[s] = length[id][s];
+  }
+};
 
 }  // namespace tbfiles

@@ -28,18 +28,16 @@ class TbCacheTest : public ::testing::Test {
  protected:
   std::string dir;
   Bytes buffer;
-  int64_t savedLength[TB_TABLE_COUNT][2];
+  tbfiles::SavedLengths saved;
 
   void SetUp() override {
     dir = tbfiles::makeScratchDir();
     ASSERT_FALSE(dir.empty());
-    for (int id = 0; id < TB_TABLE_COUNT; ++id)
-      for (int s = 0; s < 2; ++s) savedLength[id][s] = tbDescriptors[id].length[s];
+    saved.save();
   }
   void TearDown() override {
     initTablebases(nullptr);
-    for (int id = 0; id < TB_TABLE_COUNT; ++id)
-      for (int s = 0; s < 2; ++s) tbDescriptors[id].length[s] = savedLength[id][s];
+    saved.restore();
     tbfiles::removeScratchDir(dir);
   }
   std::string path(const char* name) const { return dir + "/" + name; }

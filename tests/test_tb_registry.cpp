@@ -37,16 +37,14 @@ std::string exactly(const std::string& text) {
 class TbRegistryTest : public ::testing::Test {
  protected:
   std::vector<std::string> dirs;
-  int64_t savedLength[TB_TABLE_COUNT][2];
+  tbfiles::SavedLengths saved;
 
   void SetUp() override {
-    for (int id = 0; id < TB_TABLE_COUNT; ++id)
-      for (int s = 0; s < 2; ++s) savedLength[id][s] = tbDescriptors[id].length[s];
+    saved.save();
   }
   void TearDown() override {
     initTablebases(nullptr);
-    for (int id = 0; id < TB_TABLE_COUNT; ++id)
-      for (int s = 0; s < 2; ++s) tbDescriptors[id].length[s] = savedLength[id][s];
+    saved.restore();
     for (const auto& d : dirs) tbfiles::removeScratchDir(d);
   }
   std::string newDir() {
