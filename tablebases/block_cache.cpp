@@ -176,7 +176,7 @@ int32_t readCachedValue(int32_t id, int32_t side, int64_t block, int32_t offset)
   const bool split = (d.flags & tbFlagSplit) != 0;
   const int64_t extent = split ? block >> TB_EXTENT_BLOCK_BITS : 0;
   const int64_t local = split ? block & TB_EXTENT_BLOCK_MASK : block;
-  if (extent >= tbExtentCount(d, side)) return TB_VALUE_UNKNOWN;
+  if (extent >= tbExtentCount(d, side) || extent >= TB_MAX_EXTENTS) return TB_VALUE_UNKNOWN;
   if (d.length[side] > 0 && block >= sideBlocks(d, side)) return TB_VALUE_UNKNOWN;
   const int e = static_cast<int>(extent);
   const CompressedFile* cf = d.decoder[side][e];

@@ -431,6 +431,20 @@ TEST(TbRoundTrip, MatchOfLength40AtDistance1) {
   EXPECT_EQ(out, b.data);
 }
 
+TEST(TbRoundTrip, MatchPastTheBlockEndStopsAtTheEnd) {
+  // Length code 31 with all 17 extra bits set asks for 14 + 131072 + 131071
+  // bytes; the copy ends with the block.
+  tbencoder::Options o;
+  tbencoder::Block b;
+  b.tokens = {tbencoder::literal(9), tbencoder::literal(8), tbencoder::match(1, 14 + 131072 + 131071)};
+  ASSERT_EQ(b.tokens[2].symbol, 256 + 32 + 31);
+  ASSERT_EQ(b.tokens[2].extraBits, 17);
+  for (int i = 0; i < 8192; ++i) b.data.push_back(i % 2 ? 8 : 9);
+  Bytes out;
+  ASSERT_EQ(decodeFile(tbencoder::assemble({b}, o), &out), 0);
+  EXPECT_EQ(out, b.data);
+}
+
 TEST(TbBrokenBlocks, StreamFaultsAreKindSix) {
   struct Case { const char* name; std::vector<tbencoder::Token> tokens; size_t decoded; };
   const Case cases[] = {
