@@ -27,7 +27,7 @@ constexpr int REGISTRY_BLOCK_BITS = 13;  // the only block size registration acc
 constexpr int64_t UNCHECKED_PLAIN_LENGTH = int64_t{1} << 31;
 constexpr int64_t SPLIT_EXTENT_ENTRIES = int64_t{1} << 31;
 constexpr int64_t SPLIT_EXTENT_ENTRIES_16BIT = int64_t{1} << 30;
-constexpr int LAST_FIVE_MAN_ID = 145;
+constexpr int LAST_FIVE_MAN_ID = 145;  // the no-separator name is tried up to here
 constexpr char PATH_SEPARATORS[] = ",;";
 constexpr char EXTENT_CHARS[] = "0123456789abcdefgh";
 
@@ -49,11 +49,13 @@ void raiseOpenFileLimit() {
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// Ids ascend by number of men: 3 men from id 1, 4 from 6, 5 from 36, 6 from 146.
+constexpr int FIRST_ID_OF_MEN[] = {146, 36, 6, 1};
+constexpr int MOST_MEN = 6;
+
 int menOfId(int bestId) {
-  if (bestId >= 146) return 6;
-  if (bestId >= 36) return 5;
-  if (bestId >= 6) return 4;
-  if (bestId >= 1) return 3;
+  for (int i = 0; i < 4; ++i)
+    if (bestId >= FIRST_ID_OF_MEN[i]) return MOST_MEN - i;
   return 0;
 }
 

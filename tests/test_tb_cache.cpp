@@ -226,6 +226,27 @@ TEST_F(TbCacheTest, CompressedSideReadsThroughTheCache) {
   EXPECT_EQ(tbDescriptors[KQQK].fileName[0][0], nullptr);
 }
 
+TEST_F(TbCacheTest, CompressedSplitExtentAndBlocksBeyondTheFile) {
+  // kqqpkq side 0 given 2^31 + 10,000 entries: two extents, the second of
+  // 10,000 entries (the remainder), here compressed.
+  tbDescriptors[KQQPKQ].length[0] = (int64_t{1} << 31) + 10000;
+  const Bytes e0 = tbfiles::patternBytes(9000, 14), e1 = tbfiles::patternBytes(10000, 15);
+  write("kqqpkq.0.nbw", e0);
+  write("kqqpkq.1.nbw.emd", tbencoder::encode(e1));
+  ASSERT_EQ(initTablebases(dir.c_str()), 6);
+  ASSERT_EQ(tbDescriptors[KQQPKQ].decoder[0][0], nullptr);
+  ASSERT_NE(tbDescriptors[KQQPKQ].decoder[0][1], nullptr);
+  ASSERT_EQ(useCache(2 * 8284), 1);
+  EXPECT_EQ(readCachedValue(KQQPKQ, 0, 0x40000, 17), signedByte(e1[17]));
+  EXPECT_EQ(readCachedValue(KQQPKQ, 0, 0x40001, 1807), signedByte(e1[9999]));
+  EXPECT_EQ(readCachedValue(KQQPKQ, 0, 0x40001, 1808), TB_VALUE_UNKNOWN);
+  EXPECT_EQ(readCachedValue(KQQPKQ, 0, 1, 7), signedByte(e0[8192 + 7]));
+  // Block 2 of the compressed extent is past its block count: unknown, nothing dropped.
+  EXPECT_EQ(readCachedValue(KQQPKQ, 0, 0x40002, 0), TB_VALUE_UNKNOWN);
+  EXPECT_NE(tbDescriptors[KQQPKQ].fileName[0][1], nullptr);
+  EXPECT_EQ(freeBlocks(), 0);
+}
+
 TEST_F(TbCacheTest, NoCacheAndTeardown) {
   const Bytes w = tbfiles::patternBytes(81664, 11);
   write("kpk.nbw", w);

@@ -228,6 +228,21 @@ TEST_F(TbRegistryTest, RegistrationCountsCompressedFilesAndAllocatesTheDecodeBlo
   EXPECT_EQ(tbDescriptors[KPK].cacheBuckets[1], nullptr);
 }
 
+TEST_F(TbRegistryDeathTest, SixteenBitCompressedSideCountsTwoBytesAnEntry) {
+  // krnknn side 0 given 6,000 two-byte entries: 12,000 bytes in two blocks,
+  // (2 - 1) * 4096 + 3808 / 2 = 6000 entries.
+  const int KRNKNN = 151;
+  tbDescriptors[KRNKNN].length[0] = 6000;
+  const std::string dir = newDir();
+  write(dir, "krnknn_nbw.emd", tbencoder::encode(tbfiles::patternBytes(12000, 5)));
+  EXPECT_EQ(initTablebases(dir.c_str()), 6);
+  EXPECT_NE(tbDescriptors[KRNKNN].decoder[0][0], nullptr);
+  tbDescriptors[KRNKNN].length[0] = 6001;
+  std::fflush(stdout);
+  EXPECT_EXIT(initToStderr(dir), ::testing::ExitedWithCode(1),
+              exactly("*** " + dir + "/krnknn_nbw.emd corrupted 6001 6001 6000\n"));
+}
+
 using TbRegistryDeathTest = TbRegistryTest;
 
 TEST_F(TbRegistryDeathTest, CorruptedPlainFile) {
