@@ -228,6 +228,8 @@ TEST_F(TbRegistryTest, RegistrationCountsCompressedFilesAndAllocatesTheDecodeBlo
   EXPECT_EQ(tbDescriptors[KPK].cacheBuckets[1], nullptr);
 }
 
+using TbRegistryDeathTest = TbRegistryTest;
+
 TEST_F(TbRegistryDeathTest, SixteenBitCompressedSideCountsTwoBytesAnEntry) {
   // krnknn side 0 given 6,000 two-byte entries: 12,000 bytes in two blocks,
   // (2 - 1) * 4096 + 3808 / 2 = 6000 entries.
@@ -242,8 +244,6 @@ TEST_F(TbRegistryDeathTest, SixteenBitCompressedSideCountsTwoBytesAnEntry) {
   EXPECT_EXIT(initToStderr(dir), ::testing::ExitedWithCode(1),
               exactly("*** " + dir + "/krnknn_nbw.emd corrupted 6001 6001 6000\n"));
 }
-
-using TbRegistryDeathTest = TbRegistryTest;
 
 TEST_F(TbRegistryDeathTest, CorruptedPlainFile) {
   const std::string dir = newDir();
