@@ -299,7 +299,6 @@ TEST_F(TbRegistryDeathTest, MaterialOutsideTheTree) {
 
 TEST_F(TbRegistryDeathTest, LongPathIsPrintedWhole) {
   std::string dir = newDir();
-  const std::string top = dir;
   for (int i = 0; i < 6; ++i) {
     dir += "/" + std::string(200, static_cast<char>('a' + i));
     ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
@@ -313,5 +312,4 @@ TEST_F(TbRegistryDeathTest, LongPathIsPrintedWhole) {
   tbDescriptors[KNK].length[1] = 10;
   EXPECT_EQ(initTablebases(dir.c_str()), 3);
   EXPECT_EQ(fileName(KNK, 1, 0), dir + "/knk.nbb");
-  (void)top;
 }
