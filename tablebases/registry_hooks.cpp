@@ -1,0 +1,3 @@
+#include "tablebases/registry_hooks.h"
+
+void (*tbInitEnumerationsHook)() = nullptr;
