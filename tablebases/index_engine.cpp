@@ -189,50 +189,73 @@ uint64_t epIndex(const TbIndexPlan& plan, const Frame& f, int e) {
   return plan.normalSize + index * EP_CODES + static_cast<uint64_t>(code);
 }
 
+// Maps both sides' squares into the working frame; false for a square outside
+// 0..63 or a bad invert flag. `x` receives the XOR applied to squares.
+bool buildFrame(const TbIndexPlan& plan, const int32_t* first, const int32_t* second, int32_t invert, Frame* f,
+                int* x) {
+  const int32_t* side[2] = {plan.moverFirst ? first : second, plan.moverFirst ? second : first};
+  uint32_t bad = static_cast<uint32_t>(side[0][KING_SLOT]) | static_cast<uint32_t>(side[1][KING_SLOT]);
+  for (int who = 0; who < 2; who++)
+    for (int i = 0; i < plan.menCount[who]; i++) bad |= static_cast<uint32_t>(side[who][plan.menSlot[who][i]]);
+  if (bad & ~uint32_t(TB_SQUARES - 1)) return false;
+  bool transpose = false;
+  const int rawMover = side[0][KING_SLOT];
+  if (plan.pawns) {
+    if (static_cast<uint32_t>(invert) > 1) return false;
+    *x = mirrorFile[rawMover] ^ invertRank[invert];
+  } else {
+    *x = static_cast<int>(quadrantXor[rawMover]);
+    const int km = rawMover ^ *x, ko = side[1][KING_SLOT] ^ *x;
+    transpose = !((diagonalFlags[1][km] || diagonalFlags[2][ko]) && diagonalFlags[0][km]);
+  }
+  f->occupied = 0;
+  for (int who = 0; who < 2; who++) {
+    for (int i = -1; i < plan.menCount[who]; i++) {
+      const int slot = i < 0 ? KING_SLOT : plan.menSlot[who][i];
+      const int s = side[who][slot] ^ *x;
+      f->sq[who][slot] = transpose ? transposeSquare[s] : s;
+      f->occupied |= bit(f->sq[who][slot]);
+    }
+  }
+  f->km = f->sq[0][KING_SLOT];
+  f->ko = f->sq[1][KING_SLOT];
+  return true;
+}
+
+// A swapped plan holds side 0's description: side 1 of an equal-material
+// table is side 0 of the colour-reversed position.
+void exchangeSides(const int32_t** first, const int32_t** second, int32_t* invert) {
+  const int32_t* t = *first;
+  *first = *second;
+  *second = t;
+  *invert ^= 1;
+}
+
 }  // namespace
 
 uint64_t planIndex(const TbIndexPlan& plan, const int32_t* first, const int32_t* second, int32_t epSquare,
                    int32_t invert) {
   assert(first != nullptr && second != nullptr);
   if (!plan.valid) return TB_NO_INDEX;
-  if (plan.swapSides) {
-    const int32_t* t = first;
-    first = second;
-    second = t;
-    invert ^= 1;
-  }
-  const int32_t* side[2] = {plan.moverFirst ? first : second, plan.moverFirst ? second : first};
-  uint32_t bad = static_cast<uint32_t>(side[0][KING_SLOT]) | static_cast<uint32_t>(side[1][KING_SLOT]);
-  for (int who = 0; who < 2; who++)
-    for (int i = 0; i < plan.menCount[who]; i++) bad |= static_cast<uint32_t>(side[who][plan.menSlot[who][i]]);
-  if (bad & ~uint32_t(TB_SQUARES - 1)) return TB_NO_INDEX;
-
+  if (plan.swapSides) exchangeSides(&first, &second, &invert);
   Frame f;
-  int x;
-  bool transpose = false;
-  const int rawMover = side[0][KING_SLOT];
-  if (plan.pawns) {
-    if (static_cast<uint32_t>(invert) > 1) return TB_NO_INDEX;
-    x = mirrorFile[rawMover] ^ invertRank[invert];
-  } else {
-    x = static_cast<int>(quadrantXor[rawMover]);
-    const int km = rawMover ^ x, ko = side[1][KING_SLOT] ^ x;
-    transpose = !((diagonalFlags[1][km] || diagonalFlags[2][ko]) && diagonalFlags[0][km]);
-  }
-  f.occupied = 0;
-  for (int who = 0; who < 2; who++) {
-    for (int i = -1; i < plan.menCount[who]; i++) {
-      const int slot = i < 0 ? KING_SLOT : plan.menSlot[who][i];
-      const int s = side[who][slot] ^ x;
-      f.sq[who][slot] = transpose ? transposeSquare[s] : s;
-      f.occupied |= bit(f.sq[who][slot]);
-    }
-  }
-  f.km = f.sq[0][KING_SLOT];
-  f.ko = f.sq[1][KING_SLOT];
+  int x = 0;
+  if (!buildFrame(plan, first, second, invert, &f, &x)) return TB_NO_INDEX;
   if (plan.hasEp && epSquare != 127) {
     if (static_cast<uint32_t>(epSquare) >= TB_SQUARES) return TB_NO_INDEX;
     return epIndex(plan, f, epSquare ^ x);
   }
   return normalIndex(plan, f);
+}
+
+uint64_t planGroupIndex(const TbIndexPlan& plan, const int32_t* first, const int32_t* second, int32_t invert,
+                        bool epBlock) {
+  assert(first != nullptr && second != nullptr && (!epBlock || plan.hasEp));
+  if (!plan.valid) return TB_NO_INDEX;
+  if (plan.swapSides) exchangeSides(&first, &second, &invert);
+  Frame f;
+  int x = 0;
+  if (!buildFrame(plan, first, second, invert, &f, &x)) return TB_NO_INDEX;
+  if (epBlock) return groupIndex(plan, plan.epGroup, plan.epGroupUnits, plan.epGroupKey, f, 0);
+  return groupIndex(plan, plan.group, plan.groupUnits, plan.groupKey, f, plan.groupFlip);
 }

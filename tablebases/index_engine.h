@@ -15,6 +15,12 @@
 uint64_t planIndex(const TbIndexPlan& plan, const int32_t* first, const int32_t* second, int32_t epSquare,
                    int32_t invert);
 
+// The slowest part of the index alone: G of the normal block, or Ge of the
+// e.p. block when `epBlock` is set (the offline length search orders group
+// placements by it). TB_NO_INDEX as planIndex.
+uint64_t planGroupIndex(const TbIndexPlan& plan, const int32_t* first, const int32_t* second, int32_t invert,
+                        bool epBlock);
+
 // The 880 entry points of the descriptor table: thin instances over the
 // plans, one per table id and side.
 template <int Id, int Side>
