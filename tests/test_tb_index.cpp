@@ -109,7 +109,9 @@ TEST_F(TbIndex, SixManShapes) {
     const TbIndexPlan& plan = tbIndexPlans[tbtest::tableId(c.name)][c.side];
     EXPECT_EQ(plan.freeRange, c.freeRange) << c.name << " " << c.side;
     EXPECT_EQ(plan.hasEp, c.epPerGroup != 0) << c.name << " " << c.side;
-    if (plan.hasEp) EXPECT_EQ(plan.epDigitRange * 14, c.epPerGroup) << c.name << " " << c.side;
+    if (plan.hasEp) {
+      EXPECT_EQ(plan.epDigitRange * 14, c.epPerGroup) << c.name << " " << c.side;
+    }
   }
 }
 

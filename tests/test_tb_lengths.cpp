@@ -71,7 +71,9 @@ TEST_F(TbLengths, Aggregates) {
       EXPECT_LE(uint64_t(d.length[side]), plan.indexSpace) << d.name << " " << side;
       largestExtents = std::max(largestExtents, tbExtentCount(d, side));
     }
-    if (d.flags & tbFlagSymmetric) EXPECT_EQ(d.length[0], d.length[1]) << d.name;
+    if (d.flags & tbFlagSymmetric) {
+      EXPECT_EQ(d.length[0], d.length[1]) << d.name;
+    }
     if (d.flags & tbFlagSplit) {
       split++;
       EXPECT_GT(id, 145);

@@ -124,7 +124,7 @@ Position transformed(const Table& t, const Position& p, int xorMask, bool transp
 uint64_t encode(const Table& t, const Position& q) {
   uint64_t k = uint64_t(q.sq[0][KING]) * 64 + q.sq[1][KING];
   for (size_t i = 0; i < t.men.size();) {
-    int squares[3], n = 0;
+    int squares[16], n = 0;
     size_t j = i;
     while (j < t.men.size() && t.men[j].colour == t.men[i].colour && t.men[j].slot / 3 == t.men[i].slot / 3)
       squares[n++] = q.sq[t.men[j].colour][t.men[j++].slot];
