@@ -79,9 +79,13 @@ void sumGroup(int32_t* offsets, const int16_t (&pairs)[64][64], int count, const
 void buildGroup(int variant, int count, const int* kinds) {
   const int key = tbGroupKey(count, kinds);
   const int pairs = variant ? TB_PAIRS_PAWNS : TB_PAIRS_PAWNLESS;
-  groupOffsets[variant][key] = static_cast<int32_t*>(tbAlloc(sizeof(int32_t) * pairs));
-  sumGroup(groupOffsets[variant][key], variant ? kkIndexPawns : kkIndexPawnless, count, kinds,
-           &groupTotals[variant][key]);
+  int32_t* offsets = static_cast<int32_t*>(tbAlloc(sizeof(int32_t) * pairs));
+  const int16_t(&pairTable)[64][64] = variant ? kkIndexPawns : kkIndexPawnless;
+  int32_t* total = &groupTotals[variant][key];
+  if (count == 1) sumOneGroup(offsets, pairTable, kinds[0], total);
+  else if (count == 2) sumTwoGroup(offsets, pairTable, kinds[0], kinds[1], total);
+  else sumThreeGroup(offsets, pairTable, kinds[0], kinds[1], kinds[2], total);
+  groupOffsets[variant][key] = offsets;
 }
 
 // Every group that exists: with pawns p, pp, ppp and the kinds P..Q; pawnless
