@@ -16,14 +16,26 @@ constexpr int EP_RANK_UP = 5, EP_RANK_DOWN = 2;  // rank of the e.p. square by d
 inline uint64_t bit(int s) { return uint64_t(1) << s; }
 inline int countBelow(uint64_t set, int s) { return __builtin_popcountll(set & (bit(s) - 1)); }
 
+// Sorts up to three values in place, ascending.
+inline void sortThree(int* d, int n) {
+  auto order = [](int& x, int& y) {
+    if (x > y) {
+      const int t = x;
+      x = y;
+      y = t;
+    }
+  };
+  if (n >= 2) order(d[0], d[1]);
+  if (n == 3) {
+    order(d[1], d[2]);
+    order(d[0], d[1]);
+  }
+}
+
 // Value of n like digits: d1 + C(d2, 2) + C(d3, 3) over the sorted digits.
 inline int64_t likeValue(int* d, int n) {
   if (n == 0) return 0;
-  if (n >= 2 && d[0] > d[1]) { const int t = d[0]; d[0] = d[1]; d[1] = t; }
-  if (n == 3) {
-    if (d[1] > d[2]) { const int t = d[1]; d[1] = d[2]; d[2] = t; }
-    if (d[0] > d[1]) { const int t = d[0]; d[0] = d[1]; d[1] = t; }
-  }
+  sortThree(d, n);
   int64_t v = d[0];
   for (int i = 1; i < n; i++) v += tbChoose(d[i], i + 1);
   return v;
@@ -130,7 +142,7 @@ uint64_t epIndex(const TbIndexPlan& plan, const Frame& f, int e) {
     pawns[i] = f.sq[0][i];
     pawnBits |= bit(pawns[i]);
   }
-  likeValue(pawns, plan.pawnCount[0]);  // sorts the mover's pawns
+  sortThree(pawns, plan.pawnCount[0]);
 
   // The capturer: the lowest mover's pawn on a capturing square, the square
   // towards file a tested first.
