@@ -33,7 +33,6 @@ SideMen parseSide(const char* text, int length) {
   return men;
 }
 
-
 TbUnit unitOf(int letter, int count, int who) {
   return TbUnit{static_cast<int8_t>(kLetterKind[letter]), static_cast<int8_t>(count), static_cast<int8_t>(who),
                 static_cast<int8_t>(kLetterSlot[letter]), 0, 0};
