@@ -14,8 +14,8 @@
 #include "tablebases/block_decoder.h"
 #include "tablebases/compressed_file.h"
 #include "tablebases/descriptor.h"
+#include "tablebases/enumerations.h"
 #include "tablebases/material_tree.h"
-#include "tablebases/registry_hooks.h"
 #include "tablebases/tb_alloc.h"
 #include "tablebases/tb_error.h"
 
@@ -224,8 +224,7 @@ int initTablebases(const char* paths) {
   // bucket arrays freed below. This also closes every extent file.
   setTablebaseCache(nullptr, 0);
   if (!initialised) {
-    // Merge point: the index module's enumeration tables are built here once.
-    if (tbInitEnumerationsHook) tbInitEnumerationsHook();
+    initEnumerations();
     initMaterialTree();
     initialised = true;
   }

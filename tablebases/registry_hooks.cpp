@@ -1,3 +1,0 @@
-#include "tablebases/registry_hooks.h"
-
-void (*tbInitEnumerationsHook)() = nullptr;
