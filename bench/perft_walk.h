@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/board.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
+#include "engine/board/board.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
 
 namespace perft {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/prepare.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "engine/eval/prepare.h"
 
 int main(int argc, char **argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 20000;

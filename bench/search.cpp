@@ -7,15 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/driver.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/prepare.h"
-#include "engine/search.h"
-#include "engine/threads.h"
+#include "engine/search/driver.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "module/interface.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/eval/prepare.h"
+#include "engine/search/search.h"
+#include "engine/smp/threads.h"
 
 namespace {
 

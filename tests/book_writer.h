@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
+#include "engine/board/game/game.h"
 #include "uci/movetext.h"
 
 namespace bookwriter {

@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/board.h"
-#include "engine/driver.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/tessel.h"
+#include "engine/board/board.h"
+#include "engine/search/driver.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "module/api.h"
 
 namespace harness {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/perft_walk.h"
-#include "engine/bitboard.h"
+#include "engine/board/tables/bitboard.h"
 
 namespace movetest {
 

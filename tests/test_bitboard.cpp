@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/bitboard.h"
+#include "engine/board/tables/bitboard.h"
 
 // Every expectation here is computed independently from files and ranks, so a
 // wrong table entry or a bad multiplier cannot agree with it by construction.

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "tests/book_writer.h"
 #include "uci/book.h"
 #include "uci/legal.h"

@@ -1,7 +1,7 @@
 // The search driver, run through the operations table of the engine core
 // linked into this test: depth limits, multi-PV, the single-legal-move stop,
 // mate scores, the easy-move rule and the timer-driven stops.
-#include "engine/interface.h"
+#include "module/interface.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

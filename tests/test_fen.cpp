@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 namespace {

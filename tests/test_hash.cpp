@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 
 namespace {

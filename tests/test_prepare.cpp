@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/prepare.h"
-#include "engine/prepare_steps.h"
-#include "engine/prepare_data.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "module/interface.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/prepare_steps.h"
+#include "engine/eval/prepare_data.h"
 #include "platform/platform.h"
 
 namespace {

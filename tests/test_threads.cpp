@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/interface.h"
-#include "engine/search.h"
-#include "engine/threads.h"
+#include "module/interface.h"
+#include "engine/search/search.h"
+#include "engine/smp/threads.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 #include "uci/engine_thread.h"
 #include "uci/options.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "uci/movetext.h"
 #include "uci/state.h"
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "uci/output.h"
 #include "uci/state.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/hash.h"
+#include "engine/search/hash.h"
 #include "tests/book_writer.h"
 
 namespace {

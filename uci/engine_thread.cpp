@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
+#include "engine/board/game/game.h"
 #include "uci/book.h"
 #include "uci/numbers.h"
 #include "uci/options.h"

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/threads.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/smp/threads.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/movegen.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
+#include "engine/board/moves/movegen.h"
 #include "uci/legal.h"
 #include "uci/output.h"
 #include "uci/state.h"

@@ -1,0 +1,32 @@
+// Time allocation and the iterative-deepening search driver.
+#pragma once
+#include <atomic>
+
+#include "engine/board/board.h"
+
+struct TimeControl {
+  int32_t mode;
+  int32_t a, b, c, d;
+};
+
+extern TimeControl timeControl;
+extern int32_t softTimeMs;
+extern int32_t hardTimeMs;
+extern int32_t targetTimeMs;
+extern Stopwatch searchClock;
+extern int32_t currentDepth;
+extern int32_t lastScore;
+extern int32_t timeFactor;
+extern int32_t pvCount;
+
+constexpr int MAX_MULTI_PV = 50;
+constexpr int MAX_ROOT_MOVES = 256;
+
+void allocateTime(int32_t usedMs);
+void iterativeSearch(Position *root, int multiPv);
+// The root's state before its first iteration: split words, killers, threat
+// replies, the history table and a fresh preparation.
+void prepareSearchRoot(Position *root);
+// The legal moves of a root position (pseudo-legal moves whose mover's king is
+// not left attacked); returns their number. The position is left as it was.
+int legalRootMoves(Position *root, Move *out);

@@ -1,0 +1,131 @@
+// Small board queries and record set-ups shared by the search files.
+#pragma once
+#include <cstring>
+
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/board.h"
+#include "engine/search/hash.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/search/search.h"
+
+inline PieceRecord *pieceOn(const Board *b, int sq) { return b->squareArray[128 + sq]; }
+// Kind of whatever stands on a square record (6 for an empty square).
+inline int kindAt(const PieceRecord *p) { return p->colour == 0 ? KIND_EMPTY : p->desc.kind; }
+inline bool isEmpty(const PieceRecord *p) { return p->colour == 0; }
+inline int kingSquare(const Board *b, int side) { return b->endRecordBySide[side + 1]->square; }
+inline bool moveSet(Move m) { return moveFrom(m) != NO_SQUARE; }     // killers, lines
+inline bool threatSet(Move m) { return moveToByte(m) != NO_SQUARE; } // threats, pending captures
+
+// Would the piece attack `target` from where it stands (sliders need an empty
+// path in `occ`)? A piece off the board attacks nothing.
+inline bool pieceAttacks(const PieceRecord *p, int target, uint64_t occ) {
+  int sq = p->square;
+  if (!onBoard(sq) || !onBoard(target) || sq == target) return false;
+  int cap = p->desc.capability;
+  if (!(attackCapability(target - sq) & cap)) return false;
+  if (cap & (2 | 4 | 8)) return (squaresBetween(sq, target) & occ) == 0;
+  return true;
+}
+// Could a piece of this capability reach `target` from `from` on an empty board?
+inline bool couldReach(const PieceRecord *p, int from, int target) {
+  if (!onBoard(from) || !onBoard(target) || from == target || p->colour == 0) return false;
+  return (attackCapability(target - from) & p->desc.capability) != 0;
+}
+// Does a piece of the list of `head` attack `target`?
+inline bool listAttacks(const Board *b, const PieceListHead *head, int target, uint64_t occ) {
+  for (const PieceRecord *p = head->node.next; p != &b->sentinel; p = p->next)
+    if (pieceAttacks(p, target, occ)) return true;
+  return false;
+}
+// Is the side to move's king attacked by the opponent?
+inline bool sideInCheck(const Position *pos) {
+  const Board *b = pos->pg;
+  return listAttacks(b, pos->ownPieces->other, kingSquare(b, pos->side), pos->allBits);
+}
+
+inline bool stale(const Board *b) { return b->splitEpoch < b->masterBoard->splitEpoch; }
+bool searchStopped(const Board *b);
+
+// A move that answers a recorded threat (threatMove: attacker square, target square).
+inline bool answersThreat(const Position *pos, int from, int to, bool enPassant) {
+  int attacker = moveFrom(pos->threatMove), target = moveToByte(pos->threatMove);
+  if (to == attacker || from == target) return true;
+  if (enPassant && to == attacker + 16 * pos->side) return true;
+  if (!onBoard(attacker) || !onBoard(target)) return false;
+  int step = stepByDifference(target - attacker);
+  if (step == 0 || stepByDifference(to - attacker) != step) return false;
+  return to == target || stepByDifference(target - to) == step;
+}
+// Is the move an e.p. capture in this position?
+inline bool isEnPassant(const Position *pos, const PieceRecord *mover, int to) {
+  return mover->desc.kind == PAWN && (pos->nodeFlags & 4) && to == pos->epSquare &&
+         isEmpty(pieceOn(pos->pg, to)) && fileOf(to) != fileOf(mover->square);
+}
+// Gain of a move by the mover's prepared table plus the value taken.
+inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecord *target) {
+  const int16_t *t = mover->kind->squareTable;
+  return t[to] - t[from] + (isEmpty(target) ? 0 : target->value);
+}
+// Does the mover, once on `to`, give check (pawns by geometry, a pawn reaching
+// the last rank as a queen)? `occ` is the occupancy after the move.
+bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to);
+
+// A child record that has never been used: killers empty, no threat, no table entry.
+inline void initChildRecord(Position *c, Board *b) {
+  std::memset((void *)c, 0, sizeof(Position));
+  c->pg = b;
+  c->moveCursor = c->quietStart = c->moveList;
+  c->childKillers[0] = c->childKillers[1] = NO_MOVE;
+  c->threatMove = c->pendingThreat = c->lastMove = c->hashMove = c->unresolvedThreat = NO_MOVE;
+  c->threatTarget = c->capturedPiece = &b->sentinel;
+  c->futilityGap = -9999;
+  c->epSquare = NO_SQUARE;
+}
+// The per-node words of a freshly made child that make-move leaves alone.
+inline void afterMake(const Position *node, Position *c) {
+  c->matedScore = node->matedScore + 1;
+  c->threatMove = NO_MOVE;
+  c->threatTarget = &c->pg->sentinel;
+  c->threatKind = 0;
+  c->movesTried = 0;
+  c->unresolvedThreat = NO_MOVE;
+  c->hashMove = NO_MOVE;
+  c->inCheck = 0;
+  c->hashEntry = nullptr;
+  c->futilityGap = -9999;
+  c->quietStart = c->moveList;
+}
+// Copy of a node's body into a scratch record with an empty move stack.
+inline void copyNode(Position *dst, const Position *src) {
+  std::memcpy((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY, sizeof(Position) - POSITION_BODY);
+  dst->moveCursor = dst->quietStart = dst->moveList;
+  dst->hashEntry = nullptr;
+}
+// The same with the move stack so far.
+inline void copyNodeWithStack(Position *dst, const Position *src) {
+  copyNode(dst, src);
+  int n = (int)(src->moveCursor - src->moveList);
+  std::memcpy(dst->moveList, src->moveList, sizeof(Move) * n);
+  dst->moveCursor = dst->moveList + n;
+  dst->quietStart = dst->moveList + (src->quietStart - src->moveList);
+}
+// A null-move child: sides swapped, no move made on the board.
+void buildNullChild(const Position *node, Position *n);
+// Is a threat capture that a move leaves open (from the opponent's side, now
+// to move in `child`) answered by the exchange? An unplayable threat is gone too.
+bool threatIsGone(Position *child, Move threat);
+inline bool anyQueen(const Board *b) { return b->kinds[WHITE_QUEEN].count + b->kinds[BLACK_QUEEN].count > 0; }
+void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move *killers);
+
+inline void clearLine(Move *pv) { pv[0] = NO_MOVE; }
+// Copies a line into at most `room` slots, ended by NO_MOVE when it is shorter.
+inline void copyLine(Move *dst, const Move *src, int room) {
+  int i = 0;
+  for (; i < room && moveSet(src[i]); i++) dst[i] = src[i];
+  if (i < room) dst[i] = NO_MOVE;
+}
+
+// History table updates.
+void historyReward(int code, int to, int depth);
+void historyPenalty(int code, int to, int depth);
+void halveHistory();

@@ -1,0 +1,134 @@
+// Helper threads, the idle ring, split points and counting semaphores.
+//
+// How the node search uses a split point:
+//   in the move loop, before searching a move itself:
+//     if (splitMove(node, depth, &beta, &alpha, killers, pv, move, child, excluded)) continue;
+//   (splitMove makes the whole split decision and hands the move to a helper)
+//   after the move loop:
+//     if (node->pg->splitPoint == node) endSplit(node);
+//   stale work: workIsStale(node->pg).
+// At a helper's copy of a split node (nodeFlags 0x2000) alpha, the variation,
+// the best score and the alpha >= beta test are updated under searchMutex.
+#pragma once
+#include <pthread.h>
+
+#include <atomic>
+
+#include "engine/board/board.h"
+
+struct Semaphore {
+  std::atomic<int> count;  // read without the lock by the split decision
+  int waiters;
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+};
+
+struct IdleRing {
+  int ring[81];
+  int head;
+  int tail;
+  int waiters;
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+};
+
+struct WakeRecord {
+  int status;  // 0 idle, 1 a job is handed over, 2 taken up
+  int waiters;
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+  Semaphore *children;
+};
+
+struct JobArgs {
+  Position *splitNode;
+  Position *helperCopy;
+  Position *child;  // the splitter's child record (its killers are merged back)
+  int depth;
+  int *beta;
+  int *alpha;
+  Move *killers;
+  Move *pv;
+  Move move;
+};
+
+struct ThreadRecord {
+  WakeRecord wake;
+  Semaphore children;
+  Board board;
+  pthread_t handle;
+  JobArgs jobArgs;
+  Position *searchPosition;
+  Position *childCopy;  // the splitter's child record, copied before the helper is woken
+  int holdsSplitUnit;
+  std::atomic<int> state;  // 0 idle, 1 waiting, 2 workInProgress
+};
+
+constexpr int MAX_THREAD_RECORDS = 81;
+constexpr int THREAD_IDLE = 0;
+constexpr int THREAD_WAITING = 1;
+constexpr int THREAD_WORKING = 2;
+constexpr size_t HELPER_STACK_BYTES = 16u << 20;
+
+extern int cpuCount;
+extern int threadCount;
+extern int recordLimit;
+extern int helperCount;  // helpers created (0 until startThreads)
+extern Semaphore semaphoreA;
+extern Semaphore semaphoreB;
+extern pthread_mutex_t searchMutex;
+extern std::atomic<int> splitEpochCounter;
+extern Position noSplitPosition;
+extern ThreadRecord *thread;  // MAX_THREAD_RECORDS records
+extern IdleRing idleRing;
+extern std::atomic<int64_t> movesHandedOver;  // moves given to helpers so far (tests, bench)
+
+int startThreads(int requested);
+void setThreadCount(int n);
+void initThreadRecords(ThreadRecord *records, int count);
+void initIdleRing(IdleRing *ring);
+int semInit(Semaphore *s, int count);
+int semPost(Semaphore *s);
+int semTryWait(Semaphore *s);
+int semWait(Semaphore *s);
+bool idleRingEmpty(const IdleRing *ring);
+void wakeHelper(WakeRecord *helperWake, Semaphore *children);
+void waitForChildren(Semaphore *children);
+void copyBoard(Board *dst, const Board *src);
+void copyPosition(Position *dst, const Position *src);
+// Is every helper back in the idle ring? (tests)
+bool idleRingComplete();
+// Blocks until every helper is back in the idle ring (end of a search).
+void waitHelpersIdle();
+
+// The split decision and hand-over for one move of a node's move loop.
+// Returns 1 when the move was handed to a helper, 0 when the caller searches it.
+int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, Move *pv, Move move,
+              Position *child, const Move *excluded);
+// End of a split node's move loop: wait for its helpers, then resynchronise.
+void endSplit(Position *node);
+
+// Pool internals shared by the helper loop (split.cpp) and the pool (threads.cpp).
+int semaphoreBUnits(int n);            // units of semaphoreB for a thread count
+void ringJoin(int i);                  // helper i enters the idle ring
+int ringTake();                        // an idle helper id below recordLimit (blocks)
+void childDone(Semaphore *children);   // a helper of this counter has finished
+// A Position copied onto another thread's Board: its pointers follow.
+void rebasePosition(Position *p, const Board *src, Board *dst);
+
+// Shared words of split points, read and written by several threads.
+inline int loadShared(const int *p) { return __atomic_load_n(p, __ATOMIC_RELAXED); }
+inline void storeShared(int *p, int v) { __atomic_store_n(p, v, __ATOMIC_RELAXED); }
+inline int32_t boardEpoch(const Board *b) { return __atomic_load_n(&b->splitEpoch, __ATOMIC_RELAXED); }
+inline void setBoardEpoch(Board *b, int32_t v) { __atomic_store_n(&b->splitEpoch, v, __ATOMIC_RELAXED); }
+// A thread's work is stale when its epoch lags behind its master's.
+inline bool workIsStale(const Board *b) { return boardEpoch(b) < boardEpoch(b->masterBoard); }
+// Atomic merges of the shared counters (split node's movesTried, game node count).
+inline void addMovesTried(Position *p, int n) { __atomic_fetch_add(&p->movesTried, n, __ATOMIC_RELAXED); }
+inline int movesTriedOf(const Position *p) { return __atomic_load_n(&p->movesTried, __ATOMIC_RELAXED); }
+// Helpers hand their node counts to a counter of their own: the game board's
+// count is written by the master's make-move alone, so no update is lost.
+extern std::atomic<int64_t> helperNodeCount;
+inline void addHelperNodes(int64_t n) { helperNodeCount.fetch_add(n, std::memory_order_relaxed); }
+// Nodes of the running search: the master's and every finished helper job's.
+int64_t searchNodeCount();
