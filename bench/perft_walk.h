@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "engine/board/moves/makemove.h"

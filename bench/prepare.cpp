@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "engine/eval/prepare.h"

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/search/driver.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#define TESSEL_EXPORT __attribute__((visibility("default")))
+#include "engine/board/move.h"
 
-typedef uint16_t Move;
+#define TESSEL_EXPORT __attribute__((visibility("default")))
 
 // The 26-word parameter block exchanged through setSettings/getSettings.
 struct EngineSettings {

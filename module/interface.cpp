@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/search/driver.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "engine/search/search.h"

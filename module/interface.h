@@ -3,7 +3,8 @@
 #pragma once
 #include <atomic>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
+#include "module/api.h"
 
 extern EngineSettings activeSettings;
 extern const EngineSettings initialSettings;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "uci/movetext.h"
 

@@ -13,8 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 #include "engine/search/driver.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "module/api.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 
 // Every expectation here is computed independently from files and ranks, so a
 // wrong table entry or a bad multiplier cannot agree with it by construction.

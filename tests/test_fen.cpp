@@ -6,6 +6,8 @@
 #include <string>
 
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"

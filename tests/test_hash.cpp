@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "platform/platform.h"

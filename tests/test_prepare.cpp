@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "platform/platform.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "uci/movetext.h"

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/search/hash.h"
 #include "uci/output.h"

@@ -142,7 +142,7 @@ int main() {
   if (!findMagics(kBishopDirs, kFixedBishop, 3, "bishop", bishop)) return 1;
   printf("// Slider multipliers, square a1..h8: ((occupancy & mask) * magic) >> (64 - bits)\n");
   printf("// indexes a square's block in the attack tables. Written by tools/gen_magics.\n");
-  printf("#include \"engine/board/tables/bitboard.h\"\n\n");
+  printf("#include \"engine/board/tables/magics.h\"\n\n");
   printTable("rookMagic", rook);
   printf("\n");
   printTable("bishopMagic", bishop);

@@ -2,7 +2,7 @@
 // leave the mover's king attacked, scratch copies of the root for walking a
 // variation, and the game-end test of the root's move list.
 #pragma once
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 constexpr int MAX_LEGAL_MOVES = 256;
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "uci/legal.h"
 #include "uci/movetext.h"

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/board/board.h"
+#include "engine/board/game/stopwatch.h"
+#include "engine/board/position.h"
 #include "module/api.h"
 
 constexpr int BEST_MOVE_WORDS = 19;

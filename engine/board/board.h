@@ -1,34 +1,14 @@
-// The shared records of the engine core: moves, piece kinds and records, the
-// per-thread Board, the per-ply Position, the game record and the stopwatch.
+// The board records: piece codes and kinds, piece records and their lists,
+// the prepared tables the board carries, and one search thread's Board.
 #pragma once
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
-#include "module/api.h"
+#include "engine/board/move.h"
+#include "engine/board/score.h"
 
-// ---- moves, squares, scores ----
-// Move: from-square in the low byte, to-square in the high byte (0x88 squares).
-// Under-promotions to rook, bishop, knight put the to-square 1, 2, 3 ranks
-// beyond the last rank (read as a signed 16-bit word the move is negative).
-constexpr int NO_SQUARE = 12;
-constexpr Move NO_MOVE = 0x0C0C;
-constexpr int MATE_SCORE = 9999;
-constexpr int MATE_BOUND = 9899;
-constexpr int MAX_PLY = 128;  // deepest Position stack a search thread keeps
-
-inline int moveFrom(Move m) { return m & 0xFF; }
-inline int moveToByte(Move m) { return m >> 8; }
-inline Move makeMoveWord(int from, int to) { return (Move)((from & 0xFF) | ((to & 0xFF) << 8)); }
-// The real 0x88 to-square of any move (under-promotions mapped back onto the last rank).
-inline int realTo(Move m) {
-  int t = (int8_t)(m >> 8);
-  if (t >= 0) return t;
-  return (t & 15) + (t < -64 ? 0x70 : 0);
-}
-inline bool onBoard(int sq) { return (sq & ~0x77) == 0; }
-inline int fileOf(int sq) { return sq & 7; }
-inline int rankOf(int sq) { return sq >> 4; }
+struct Position;
 
 // PieceCode: 0..12, 6 empty, white pawn..king 7..12, black king..pawn 0..5.
 enum PieceCodeValue {
@@ -40,7 +20,6 @@ enum PieceCodeValue {
 enum KindValue { KIND_EMPTY = 6, PAWN = 7, KNIGHT = 8, BISHOP = 9, ROOK = 10, QUEEN = 11, KING = 12 };
 
 struct Board;
-struct Position;
 struct PieceRecord;
 
 // A piece kind (also the static PieceType descriptors).
@@ -165,101 +144,11 @@ struct Board {
   PieceRecord *end() { return &sentinel; }
 };
 
-// A killer pair is shared by the threads working at one split point, so it is
-// read and written whole, as one relaxed atomic 32-bit word (pairs are 4-aligned).
-struct KillerPair {
-  Move first, second;
-};
-inline KillerPair readKillers(const Move *k) {
-  uint32_t w = __atomic_load_n(reinterpret_cast<const uint32_t *>(k), __ATOMIC_RELAXED);
-  return KillerPair{(Move)(w & 0xFFFF), (Move)(w >> 16)};
-}
-inline void setKillers(Move *k, Move first, Move second) {
-  __atomic_store_n(reinterpret_cast<uint32_t *>(k), (uint32_t)first | ((uint32_t)second << 16), __ATOMIC_RELAXED);
-}
-
-constexpr int MOVE_LIST_SIZE = 320;  // any pseudo-legal list plus seeded moves
-
-// One node of a search.
-struct Position {
-  Move moveList[MOVE_LIST_SIZE];
-  uint64_t searchWord;
-  // ---- body (copied by copyPosition and playGameMove) ----
-  uint64_t ownBits, enemyBits, allBits, ownPawnBits, enemyPawnBits;
-  int32_t statusFlags;
-  int32_t nodeFlags;
-  int32_t score;
-  int32_t moverOldValue;
-  int32_t futilityGap;
-  int32_t matedScore;
-  PieceRecord *capturedPiece;  // the Board's sentinel when nothing was taken
-  PieceRecord *pieceCursor;
-  PieceRecord *threatTarget;
-  uint64_t key;
-  int32_t epSquare;
-  int32_t side;
-  int32_t opponent;
-  int32_t shuffleCount;
-  int32_t halfMoveClock;
-  Move threatMove;   // from = attacking piece's square, to = attacked piece's square
-  Move pendingThreat;
-  Move lastMove;
-  int32_t threatKind;
-  int32_t movesTried;
-  alignas(4) Move childKillers[2];
-  Position *parent;
-  PieceListHead *ownPieces;
-  int32_t pickerStage;
-  Move *quietStart;
-  Move *moveCursor;
-  Board *pg;
-  // remaining per-node words of the search
-  int32_t savedBeta;
-  int32_t scoreCeiling;
-  int32_t boundFlags;
-  int32_t bestScore;
-  Move hashMove;
-  Move unresolvedThreat;
-  int32_t inCheck;
-  struct HashEntry *hashEntry;  // the entry this node holds locked, if any
-};
-// First body field: copies of a Position start here.
-constexpr size_t POSITION_BODY = offsetof(Position, ownBits);
-
-// ---- stopwatch ----
-struct Stopwatch {
-  uint8_t running;
-  int32_t startMs;
-  int32_t elapsedMs;
-};
-int32_t stopwatchStart(Stopwatch *sw);
-void stopwatchStop(Stopwatch *sw);
-int32_t stopwatchRead(const Stopwatch *sw);
-void stopwatchClear(Stopwatch *sw);
-
-// ---- game record ----
-constexpr int FEN_BUFFER_SIZE = 256;
-constexpr int MAX_GAME_ENTRIES = 2048;
-constexpr int MAX_HISTORY_KEYS = 1024;
-
-struct GameEntry {
-  int32_t thinkMs;
-  Move move;
-};
-
-struct GameRecord {
-  char fenBuffer[FEN_BUFFER_SIZE];
-  int32_t startSide;
-  int32_t startCastling;
-  int32_t startEpSquare;
-  int32_t startHalfMoveClock;
-  int32_t startMoveNumber;
-  int32_t entryCount;
-  int32_t movesPlayed;
-  GameEntry entries[MAX_GAME_ENTRIES];
-  Stopwatch whiteClock;
-  Stopwatch blackClock;
-  int32_t moveNumber;
-  uint64_t historyKeys[MAX_HISTORY_KEYS];
-  int32_t historyKeyCount;
-};
+// The PieceCode each of the 33 records starts as (index order of the Board).
+extern const int8_t recordCode[33];
+// Gives a record a kind (and its own copy of the kind's descriptor).
+void assignKind(PieceRecord *r, PieceKind *kind);
+// Sets a Board up empty: kinds, list heads, records, square array (once per Board).
+void initBoard(Board *board);
+// Resets a Board to an empty position (lists, square array, records).
+void resetBoard(Board *board);

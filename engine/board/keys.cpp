@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
 #include "platform/platform.h"
 

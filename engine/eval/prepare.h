@@ -3,7 +3,7 @@
 #pragma once
 #include <atomic>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 // ---- module words ----
 extern int32_t endgameThreshold;

@@ -1,7 +1,7 @@
 // Constant tables of the position preparation (see prepare_data.h).
 #include "engine/eval/prepare_data.h"
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 #include "engine/eval/prepare.h"
 
 //                                        -  -  -  -  -  -  -  P    N    B    R    Q  K

@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "engine/board/tables/bitboard.h"
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
 

@@ -2,7 +2,8 @@
 #pragma once
 #include <atomic>
 
-#include "engine/board/board.h"
+#include "engine/board/game/stopwatch.h"
+#include "engine/board/position.h"
 
 struct TimeControl {
   int32_t mode;

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 struct HashEntry {
   uint64_t key;

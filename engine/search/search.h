@@ -3,7 +3,7 @@
 #pragma once
 #include <atomic>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 constexpr int PV_LENGTH = 19;
 constexpr int MAX_SP = 800;

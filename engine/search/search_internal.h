@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/board/tables/bitboard.h"
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 #include "engine/search/hash.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/search/search.h"

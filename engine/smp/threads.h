@@ -14,7 +14,7 @@
 
 #include <atomic>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 struct Semaphore {
   std::atomic<int> count;  // read without the lock by the split decision

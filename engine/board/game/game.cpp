@@ -1,10 +1,13 @@
-// The module's game: FEN reading, building the board and root position from
-// it, and appending game moves to the game record.
+// The module's game: building the board and root position from the game
+// record's start fields, and appending game moves to the game record.
 #include "engine/board/game/game.h"
 
 #include <cstring>
 
+#include "engine/board/game/fen.h"
+#include "engine/board/game/stopwatch.h"
 #include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"
 #include "engine/board/moves/makemove.h"
@@ -16,253 +19,6 @@ Board gameBoard;
 Position rootPosition;
 GameRecord gameRecord;
 int32_t engineSide = 1;
-
-// Zero square table of the empty kind.
-static int16_t emptySquareTable[120];
-
-static const char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR W KQkq -";
-
-// The PieceCode each of the 33 records starts as (index order of the Board).
-static const int8_t recordCode[33] = {
-    BLACK_KING,   BLACK_QUEEN,  BLACK_ROOK,   BLACK_ROOK,   BLACK_BISHOP, BLACK_BISHOP, BLACK_KNIGHT,
-    BLACK_KNIGHT, BLACK_PAWN,   BLACK_PAWN,   BLACK_PAWN,   BLACK_PAWN,   BLACK_PAWN,   BLACK_PAWN,
-    BLACK_PAWN,   BLACK_PAWN,   EMPTY_CODE,   WHITE_PAWN,   WHITE_PAWN,   WHITE_PAWN,   WHITE_PAWN,
-    WHITE_PAWN,   WHITE_PAWN,   WHITE_PAWN,   WHITE_PAWN,   WHITE_KNIGHT, WHITE_KNIGHT, WHITE_BISHOP,
-    WHITE_BISHOP, WHITE_ROOK,   WHITE_ROOK,   WHITE_QUEEN,  WHITE_KING};
-
-static int codeOfLetter(int c) {
-  switch (c) {
-    case 'k': return BLACK_KING;
-    case 'q': return BLACK_QUEEN;
-    case 'r': return BLACK_ROOK;
-    case 'b': return BLACK_BISHOP;
-    case 'n': return BLACK_KNIGHT;
-    case 'p': return BLACK_PAWN;
-    case 'P': return WHITE_PAWN;
-    case 'N': return WHITE_KNIGHT;
-    case 'B': return WHITE_BISHOP;
-    case 'R': return WHITE_ROOK;
-    case 'Q': return WHITE_QUEEN;
-    case 'K': return WHITE_KING;
-    default: return -1;
-  }
-}
-
-static void assignKind(PieceRecord *r, PieceKind *kind) {
-  r->kind = kind;
-  r->desc = *kind;
-}
-
-static void initEmptyRecord(Board *b, PieceRecord *r) {
-  r->next = r->prev = b->end();
-  r->square = NO_SQUARE;
-  r->value = 0;
-  r->colour = 0;
-  assignKind(r, &b->kinds[EMPTY_CODE]);
-  r->board = b;
-}
-
-void initBoard(Board *b) {
-  for (int c = 0; c < 13; c++) {
-    PieceKind *k = &b->kinds[c];
-    *k = PieceType[c];
-    k->next = c < 12 ? &b->kinds[c + 1] : nullptr;
-    int t = tableIndexOfCode(c);
-    k->squareTable = t >= 0 ? b->prepared.square[t] : emptySquareTable;
-    k->count = 0;
-  }
-  b->headBySide[0] = b->listHeads[0] = &b->black;
-  b->headBySide[1] = b->listHeads[1] = nullptr;
-  b->headBySide[2] = b->listHeads[2] = &b->white;
-  b->endRecordBySide[0] = &b->pieces[0];
-  b->endRecordBySide[1] = nullptr;
-  b->endRecordBySide[2] = &b->pieces[32];
-  b->white.other = &b->black;
-  b->black.other = &b->white;
-  b->white.quiesceMask = ~0x1000;
-  b->black.quiesceMask = ~0x2000;
-  b->nodeCount = 0;
-  b->splitEpoch = splitEpochCounter.load(std::memory_order_relaxed);
-  b->threadId = 1;
-  b->masterBoard = b;
-  b->splitPoint = &noSplitPosition;
-  resetBoard(b);
-}
-
-void resetBoard(Board *b) {
-  initEmptyRecord(b, &b->sentinel);
-  initEmptyRecord(b, &b->offBoard);
-  for (PieceListHead *h : {&b->white, &b->black}) {
-    initEmptyRecord(b, &h->node);
-    memset(h->pawnFileCount, 0, sizeof h->pawnFileCount);
-  }
-  for (int i = 0; i < 384; i++) b->squareArray[i] = &b->offBoard;
-  for (int sq = 0; sq < 128; sq++)
-    if (onBoard(sq) || sq == NO_SQUARE) b->squares()[sq] = b->end();
-  for (int i = 0; i < 33; i++) {
-    PieceRecord *r = &b->pieces[i];
-    initEmptyRecord(b, r);
-    assignKind(r, &b->kinds[recordCode[i]]);
-  }
-  for (int c = 0; c < 13; c++) b->kinds[c].count = 0;
-  b->material = 0;
-  b->menCount = 0;
-}
-
-// ---- FEN reading ----
-
-// Start fields parsed from a FEN text, committed only when the whole text is valid.
-struct FenFields {
-  char board[FEN_BUFFER_SIZE];
-  int side, castling, epSquare, startMoveNumber;
-};
-
-static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// Places the pieces of a board field on a 0x88 grid of codes (6 empty).
-// Returns false when the field is malformed or cannot be given records.
-static bool readBoardField(const char *field, int8_t grid[128]) {
-  for (int i = 0; i < 128; i++) grid[i] = EMPTY_CODE;
-  int used[33] = {0};
-  int rank = 7, file = 0;
-  for (const char *p = field; *p; p++) {
-    char c = *p;
-    if (isBlank(c)) continue;
-    if (rank < 0) return false;  // text after h1
-    if (c == '/') {
-      if (file != 8) return false;
-      rank--;
-      file = 0;
-      if (rank < 0) return false;
-      continue;
-    }
-    if (c >= '1' && c <= '8') {
-      file += c - '0';
-      if (file > 8) return false;
-    } else {
-      int code = codeOfLetter(c);
-      if (code < 0 || file > 7) return false;
-      // first free record of this letter, else the first free pawn record of the colour
-      int rec = -1;
-      for (int i = 0; i < 33 && rec < 0; i++)
-        if (!used[i] && recordCode[i] == code) rec = i;
-      if (rec < 0 && code != WHITE_KING && code != BLACK_KING) {
-        int pawn = code > EMPTY_CODE ? WHITE_PAWN : BLACK_PAWN;
-        for (int i = 0; i < 33 && rec < 0; i++)
-          if (!used[i] && recordCode[i] == pawn) rec = i;
-      }
-      if (rec < 0) return false;
-      used[rec] = 1;
-      grid[rank * 16 + file] = (int8_t)code;
-      file++;
-    }
-    if (rank == 0 && file == 8) rank = -1;  // complete after h1
-  }
-  return rank < 0;
-}
-
-// The e.p. square is kept only when a pawn of the side that just moved could
-// have made the double step onto the square in front of it.
-static bool epConsistent(const int8_t grid[128], int side, int ep) {
-  if (side > 0) {
-    return rankOf(ep) == 5 && grid[ep - 16] == BLACK_PAWN && grid[ep] == EMPTY_CODE && grid[ep + 16] == EMPTY_CODE;
-  }
-  return rankOf(ep) == 2 && grid[ep + 16] == WHITE_PAWN && grid[ep] == EMPTY_CODE && grid[ep - 16] == EMPTY_CODE;
-}
-
-static bool legalPlacement(const int8_t grid[128]) {
-  int whiteKings = 0, blackKings = 0;
-  for (int sq = 0; sq < 128; sq++) {
-    if (!onBoard(sq)) continue;
-    int c = grid[sq];
-    if (c == WHITE_KING) whiteKings++;
-    if (c == BLACK_KING) blackKings++;
-    if ((c == WHITE_PAWN || c == BLACK_PAWN) && (rankOf(sq) == 0 || rankOf(sq) == 7)) return false;
-  }
-  return whiteKings == 1 && blackKings == 1;
-}
-
-static int parseFenFields(const char *text, FenFields *out) {
-  out->side = 1;
-  out->castling = 30;
-  out->epSquare = NO_SQUARE;
-  out->startMoveNumber = text ? 21 : 1;
-  const char *src = text ? text : START_FEN;
-  size_t len = strlen(src);
-  if (len >= FEN_BUFFER_SIZE) return -1;
-  char buf[FEN_BUFFER_SIZE];
-  memcpy(buf, src, len + 1);
-
-  char *p = buf;
-  while (isBlank(*p)) p++;
-  char *boardStart = p;
-  while (*p && !isBlank(*p)) p++;
-  if (*p) *p++ = 0;
-  strcpy(out->board, boardStart);
-
-  // side field
-  while (isBlank(*p)) p++;
-  if (!*p) return -1;
-  if (*p == 'w' || *p == 'W') out->side = 1;
-  else if (*p == 'b' || *p == 'B') out->side = -1;
-  else return -1;
-  p++;
-  if (*p && !isBlank(*p)) return -1;
-
-  // castling field
-  while (isBlank(*p)) p++;
-  if (!*p) return 0;
-  if (*p == '-' || strncmp(p, "nil", 3) == 0) {
-    out->castling = 0;
-    p += *p == '-' ? 1 : 3;
-    if (*p && !isBlank(*p)) return -1;
-  } else {
-    out->castling = 0;
-    for (; *p && !isBlank(*p); p++) {
-      switch (*p) {
-        case 'K': out->castling |= 2; break;
-        case 'Q': out->castling |= 8; break;
-        case 'k': out->castling |= 4; break;
-        case 'q': out->castling |= 16; break;
-        default: return -1;
-      }
-    }
-  }
-
-  // e.p. field
-  while (isBlank(*p)) p++;
-  if (!*p) return 0;
-  if (*p == '-' || strncmp(p, "nil", 3) == 0) {
-    p += *p == '-' ? 1 : 3;
-  } else {
-    if (p[0] < 'a' || p[0] > 'h' || p[1] < '1' || p[1] > '8') return -1;
-    out->epSquare = (p[0] - 'a') + (p[1] - '1') * 16;
-    p += 2;
-  }
-  if (*p && !isBlank(*p)) return -1;
-  return 0;  // half-move clock and move number are not read
-}
-
-int parseFen(const char *text) {
-  FenFields f;
-  if (parseFenFields(text, &f) != 0) return -1;
-  int8_t grid[128];
-  if (!readBoardField(f.board, grid) || !legalPlacement(grid)) return -1;
-  if (f.epSquare != NO_SQUARE && !epConsistent(grid, f.side, f.epSquare)) f.epSquare = NO_SQUARE;
-
-  GameRecord *g = &gameRecord;
-  g->startEpSquare = f.epSquare;
-  g->startCastling = f.castling;
-  g->movesPlayed = 0;
-  g->entryCount = 0;
-  g->startMoveNumber = f.startMoveNumber;
-  g->startHalfMoveClock = 0;
-  g->startSide = f.side;
-  stopwatchClear(&g->whiteClock);
-  stopwatchClear(&g->blackClock);
-  strcpy(g->fenBuffer, f.board);
-  return 0;
-}
 
 // ---- set-up ----
 
@@ -281,7 +37,7 @@ static void linkList(Board *b, PieceListHead *head, int first, int last, int ste
 int setupPosition(Position *root, GameRecord *record) {
   Board *b = &gameBoard;
   int8_t grid[128];
-  if (!readBoardField(record->fenBuffer, grid) || !legalPlacement(grid)) return -1;
+  if (!readPlacement(record->fenBuffer, grid)) return -1;
 
   memset(&root->ownBits, 0, sizeof(Position) - POSITION_BODY);
   root->statusFlags = 0;

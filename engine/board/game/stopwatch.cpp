@@ -1,5 +1,5 @@
 // Stopwatch: accumulated milliseconds of the wall clock over several runs.
-#include "engine/board/board.h"
+#include "engine/board/game/stopwatch.h"
 #include "platform/platform.h"
 
 int32_t stopwatchStart(Stopwatch *sw) {

@@ -1,6 +1,6 @@
 // Make and unmake move with incremental score, castling rights, e.p. and promotions.
 #pragma once
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 void makeMove(Position *parent, Move move, Position *child);
 void unmakeMove(Position *child);

@@ -1,7 +1,7 @@
 // Move generation and ordering: generators, staged picker helpers, attacker
 // and between-square look-ups.
 #pragma once
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 
 // ---- generators (push onto the position's move stack) ----
 // Tactical stage: captures, e.p., pawn pushes to the 7th rank and queen promotions.

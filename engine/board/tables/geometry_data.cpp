@@ -1,7 +1,8 @@
 // Fixed geometry of the two square numberings: 0x88 (16 * rank + file) for the
 // piece records and moves, 0..63 (8 * rank + file) for bitboards. All tables
 // here are constant data.
-#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/geometry.h"
+#include "engine/board/tables/magics.h"
 #include "platform/platform.h"
 
 // 0x88 index of each bit index.

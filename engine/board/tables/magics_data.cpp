@@ -1,6 +1,6 @@
 // Slider multipliers, square a1..h8: ((occupancy & mask) * magic) >> (64 - bits)
 // indexes a square's block in the attack tables. Written by tools/gen_magics.
-#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/magics.h"
 
 const uint64_t rookMagic[64] = {
     0x0080004000976080ULL, 0x1040400010002000ULL, 0x8100200008401100ULL, 0x8880041000800800ULL,
