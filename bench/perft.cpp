@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bench/perft_walk.h"
+#include "engine/board/moves/attacks.h"
 
 namespace {
 

@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/board/position.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legality.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/position.h"
+#include "engine/search/hash.h"
+#include "engine/search/picker.h"
 
 namespace perft {
 

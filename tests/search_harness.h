@@ -7,16 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/driver.h"
+#include "engine/search/hash.h"
+#include "engine/search/picker.h"
 #include "engine/search/search.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 
 namespace harness {
 

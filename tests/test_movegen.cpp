@@ -2,6 +2,9 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legality.h"
+#include "engine/search/picker.h"
 #include "tests/move_helpers.h"
 
 using namespace movetest;

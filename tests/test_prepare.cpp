@@ -8,16 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/board/tables/bitboard.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
 #include "engine/eval/prepare.h"
-#include "engine/eval/prepare_steps.h"
 #include "engine/eval/prepare_data.h"
+#include "engine/eval/prepare_steps.h"
+#include "engine/search/hash.h"
+#include "engine/search/picker.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "engine/board/moves/attacks.h"
 #include "tests/search_harness.h"
 
 using namespace harness;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/smp/threads.h"

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/search/hash.h"
 #include "uci/legal.h"
 #include "uci/output.h"
 #include "uci/state.h"

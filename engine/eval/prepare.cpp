@@ -8,8 +8,9 @@
 #include <cstring>
 
 #include "engine/board/game/game.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/eval/prepare_data.h"
+#include "module/interface.h"
 
 int32_t endgameThreshold = 967;
 int32_t richMaterial = 2429;

@@ -2,9 +2,10 @@
 // zone included), spread over the knight and slider tables along the squares
 // each piece reaches; and the screens and pins on the lines of the sliders
 // and kings (both builders).
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/prepare_steps.h"
+#include "module/interface.h"
 
 namespace {
 

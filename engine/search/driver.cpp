@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/driver.h"
+#include "engine/search/hash.h"
 #include "engine/search/search.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 Stopwatch searchClock;

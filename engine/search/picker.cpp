@@ -1,8 +1,10 @@
 // Move ordering: capture keys, the history order of quiet moves, the staged
 // move picker and the seeding helpers of the searches.
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
-#include "engine/board/moves/movegen.h"
+#include "engine/search/picker.h"
 #include "platform/platform.h"
 
 namespace {
@@ -84,6 +86,18 @@ void sortByHistory(Position *pos) {
   Move *out = pos->moveList;
   for (int i = neg - 1; i >= 0; i--) *out++ = negative[i];  // their stack order from before
   for (int i = 0; i < kept; i++) *out++ = e[i].move;
+}
+
+void genQuietMoves(Position *pos) {
+  const PieceRecord *end = &pos->pg->sentinel;
+  const PieceRecord *skip = (pos->nodeFlags & 8) ? pos->threatTarget : nullptr;
+  for (PieceRecord *p = pos->ownPieces->node.next; p != end; p = p->next) {
+    if (p == skip) continue;
+    pos->pieceCursor = p;
+    genPieceQuietMoves(pos);
+  }
+  pos->pieceCursor = &pos->pg->sentinel;
+  sortByHistory(pos);
 }
 
 Move pickMove(Position *pos) { return pickMove(pos, nullptr); }

@@ -3,10 +3,12 @@
 // on the square of the last move.
 #include <algorithm>
 
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/picker.h"
 #include "engine/search/search_internal.h"
+#include "module/interface.h"
 
 namespace {
 

@@ -4,11 +4,14 @@
 // and the store into the transposition table.
 #include <algorithm>
 
-#include "engine/search/driver.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legality.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/driver.h"
+#include "engine/search/picker.h"
 #include "engine/search/search_internal.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 
 bool searchStopped(const Board *b) { return stopFlag.load(std::memory_order_relaxed) || workIsStale(b); }
 

@@ -2,10 +2,11 @@
 #pragma once
 #include <cstring>
 
-#include "engine/board/tables/bitboard.h"
-#include "engine/board/position.h"
-#include "engine/search/hash.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/position.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/search/hash.h"
 #include "engine/search/search.h"
 
 inline PieceRecord *pieceOn(const Board *b, int sq) { return b->squareArray[128 + sq]; }

@@ -9,13 +9,15 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/game.h"
-#include "module/interface.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legality.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/driver.h"
 #include "engine/search/search_internal.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 std::atomic<int> rootOnHashMove{0};

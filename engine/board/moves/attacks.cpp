@@ -1,8 +1,9 @@
 // Board queries shared by the generators, make-move and the searches: the
 // squares between two squares, "is this square attacked", and the attacker
 // search of the futility and threat tests.
-#include "engine/board/tables/bitboard.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,8 +1,10 @@
 // Pseudo-legality of an arbitrary move word: a stored hash move may come from
 // another position (a key collision or a torn entry), so before it is made it
 // must be one of the moves the generators would produce here.
-#include "engine/board/tables/bitboard.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legality.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
 
 namespace {
 

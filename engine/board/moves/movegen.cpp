@@ -1,8 +1,9 @@
 // Pseudo-legal move generation into a Position's move stack: the tactical
 // stage (captures, e.p., pushes to the 7th rank and queen promotions) and the
 // quiet moves of one piece (castling, under-promotions, the rest).
-#include "engine/board/tables/bitboard.h"
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
 #include "platform/platform.h"
 
 namespace {
@@ -159,16 +160,4 @@ void genPieceQuietMoves(Position *pos) {
       break;
     default: platformAssertFailed("FALSE", __FILE__, __LINE__);
   }
-}
-
-void genQuietMoves(Position *pos) {
-  const PieceRecord *end = &pos->pg->sentinel;
-  const PieceRecord *skip = (pos->nodeFlags & 8) ? pos->threatTarget : nullptr;
-  for (PieceRecord *p = pos->ownPieces->node.next; p != end; p = p->next) {
-    if (p == skip) continue;
-    pos->pieceCursor = p;
-    genPieceQuietMoves(pos);
-  }
-  pos->pieceCursor = &pos->pg->sentinel;
-  sortByHistory(pos);
 }
