@@ -6,8 +6,8 @@
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/hash.h"
 
 int main(int argc, char **argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 20000;

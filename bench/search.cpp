@@ -7,16 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/search/hash.h"
-#include "module/interface.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/driver.h"
+#include "engine/search/hash.h"
 #include "engine/search/search.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <cstring>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/search/driver.h"
 #include "engine/search/hash.h"
-#include "engine/search/search.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
 #include "platform/platform.h"
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine/board/position.h"
-#include "engine/search/driver.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/board/position.h"
+#include "engine/search/driver.h"
 #include "engine/search/hash.h"
 #include "module/api.h"
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/board/game/game.h"
+#include "engine/board/keys.h"
 #include "engine/search/hash.h"
 #include "tests/book_writer.h"
 #include "uci/book.h"

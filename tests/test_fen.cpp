@@ -5,10 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/board/tables/bitboard.h"
-#include "engine/board/tables/piece_types.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/board/keys.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"
 #include "platform/platform.h"

@@ -7,10 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/board/tables/bitboard.h"
-#include "engine/board/tables/piece_types.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/board/keys.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
 #include "platform/platform.h"
 

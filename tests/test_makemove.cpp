@@ -2,6 +2,7 @@
 // score against values built from scratch, and the edge cases of make-move.
 #include <memory>
 
+#include "engine/board/keys.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/eval/prepare.h"
 #include "platform/platform.h"

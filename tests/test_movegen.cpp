@@ -4,6 +4,7 @@
 
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
+#include "engine/search/history.h"
 #include "engine/search/picker.h"
 #include "tests/move_helpers.h"
 

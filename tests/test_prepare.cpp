@@ -17,6 +17,7 @@
 #include "engine/eval/prepare.h"
 #include "engine/eval/prepare_data.h"
 #include "engine/eval/prepare_steps.h"
+#include "engine/eval/save_slots.h"
 #include "engine/search/hash.h"
 #include "engine/search/picker.h"
 #include "module/interface.h"
@@ -231,14 +232,12 @@ TEST_F(PrepareTest, TwoResetsGiveIdenticalPreparations) {
 }
 
 TEST_F(PrepareTest, ResetReleasesTheSaveSlots) {
-  static int released;
-  released = 0;
-  releaseSaveSlotsHook = [] { released++; };
   prepared(nullptr);
-  EXPECT_EQ(released, 1);
+  ASSERT_GE(claimSaveSlot(b()), 0);
   prepare(&rootPosition, 0);
-  EXPECT_EQ(released, 1);
-  releaseSaveSlotsHook = nullptr;
+  EXPECT_EQ(saveSlotsInUse(), 1) << "only a reset preparation releases the slots";
+  prepared(nullptr);
+  EXPECT_TRUE(allSaveSlotsFree());
 }
 
 // ======================= phase and driver =======================

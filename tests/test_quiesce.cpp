@@ -3,6 +3,9 @@
 // patterns for both colours.
 #include <gtest/gtest.h>
 
+#include "engine/eval/pawn_endings.h"
+#include "engine/search/quiesce.h"
+#include "engine/search/search.h"
 #include "tests/search_harness.h"
 
 using namespace harness;

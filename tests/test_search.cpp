@@ -7,6 +7,9 @@
 #include <algorithm>
 
 #include "engine/board/moves/attacks.h"
+#include "engine/eval/save_slots.h"
+#include "engine/search/search.h"
+#include "engine/search/search_move.h"
 #include "tests/search_harness.h"
 
 using namespace harness;
@@ -227,9 +230,9 @@ TEST_F(SearchTest, ExhaustedSaveSlotsSkipTheRePreparation) {
   static Board other;
   int claimed = 0;
   while (claimSaveSlot(&other) >= 0) claimed++;
-  EXPECT_EQ(claimed, MAX_SP);
+  EXPECT_EQ(claimed, MAX_SAVE_SLOTS);
   Result r = searchRoot(8, true, false);
-  EXPECT_EQ(saveSlotsInUse(), MAX_SP) << "the search must neither take nor free a slot it did not claim";
+  EXPECT_EQ(saveSlotsInUse(), MAX_SAVE_SLOTS) << "the search must neither take nor free a slot it did not claim";
   std::string why;
   EXPECT_TRUE(lineIsLegal(&rootPosition, r.pv, &why)) << why;
   releaseAllSaveSlots();

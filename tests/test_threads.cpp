@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "module/interface.h"
-#include "engine/search/search.h"
+#include "engine/eval/save_slots.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

@@ -4,8 +4,8 @@
 
 #include <climits>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/game.h"
+#include "engine/search/driver.h"
 
 namespace {
 

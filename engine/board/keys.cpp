@@ -2,6 +2,7 @@
 // (and the opening book) sees the same keys.
 #include <cstring>
 
+#include "engine/board/keys.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"

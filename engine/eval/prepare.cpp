@@ -10,6 +10,7 @@
 #include "engine/board/game/game.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/eval/prepare_data.h"
+#include "engine/eval/save_slots.h"
 #include "module/interface.h"
 
 int32_t endgameThreshold = 967;
@@ -34,7 +35,6 @@ int32_t passedNoQueen[8];
 int32_t passedWithQueen[8];
 int32_t passedEndgame[8];
 
-void (*releaseSaveSlotsHook)() = nullptr;
 
 namespace {
 
@@ -110,10 +110,6 @@ void scoreFromBuilder(Position *pos, int e) {
     if (pos->side != engineSide) b->drawShrink = -b->drawShrink;
   }
   pos->score = pos->side == engineSide ? m + activeSettings.contempt : m - activeSettings.contempt;
-}
-
-void releaseSlots() {
-  if (releaseSaveSlotsHook) releaseSaveSlotsHook();
 }
 
 }  // namespace
@@ -199,7 +195,7 @@ void prepare(Position *pos, int reset) {
   if (reset) {
     initMiddlegameWeights(b);
     initEndgameWeights();
-    releaseSlots();
+    releaseAllSaveSlots();
   }
   std::memset(&b->prepared, 0, sizeof b->prepared);
   b->prepared.data.occupancy = pos->allBits;
@@ -222,7 +218,7 @@ void prepareEndgame(Position *pos, int reset) {
   Board *b = pos->pg;
   if (reset) {
     initEndgameWeights();
-    releaseSlots();
+    releaseAllSaveSlots();
   }
   refreshCastling(pos);
   PieceKind *lost = hangingKind(pos);

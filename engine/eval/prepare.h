@@ -32,10 +32,6 @@ extern int32_t passedNoQueen[8];
 extern int32_t passedWithQueen[8];
 extern int32_t passedEndgame[8];
 
-// Releases every save slot of the search (owner word := null). The search
-// module installs it; a reset preparation calls it when it is set.
-extern void (*releaseSaveSlotsHook)();
-
 // The per-square byte table that a king move is tested against (the king's
 // shelter group: a king move between squares of different bytes changes the
 // king-zone terms). Selected by the middlegame builder when shelters are set.

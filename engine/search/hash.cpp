@@ -3,14 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/board/tables/bitboard.h"
 #include "engine/board/game/game.h"
+#include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"
 #include "platform/platform.h"
 
 HashTable hashTable;
-HistoryTable historyTable;
 
 static inline uint64_t loadKey(const HashEntry *e) { return __atomic_load_n(&e->key, __ATOMIC_RELAXED); }
 static inline void storeKey(HashEntry *e, uint64_t k) { __atomic_store_n(&e->key, k, __ATOMIC_RELEASE); }
@@ -167,18 +166,7 @@ int hashFull(const HashTable *t) {
   return permille > 1000 ? 1000 : (int)permille;
 }
 
-void clearHistoryTable(HistoryTable *h) { memset(h, 0, sizeof *h); }
-
-void initEngineCore() {
-  initKeys();
-  initBitboards();
-  initBoard(&gameBoard);
-}
-
 uint64_t initEngineTables(uint64_t hashBytes) {
-  initKeys();
-  uint64_t got = allocHashTable(&hashTable, hashBytes);
-  initBitboards();
-  initBoard(&gameBoard);
-  return got;
+  initEngineCore();
+  return allocHashTable(&hashTable, hashBytes);
 }

@@ -1,8 +1,14 @@
 // The history table updates of the node search: a cut by a quiet move raises
 // its entry, the quiet moves tried before it are lowered; entries that run
 // out of range halve the whole table.
-#include "engine/search/hash.h"
+#include <cstring>
+
+#include "engine/search/history.h"
 #include "engine/search/search_internal.h"
+
+HistoryTable historyTable;
+
+void clearHistoryTable(HistoryTable *h) { memset(h, 0, sizeof *h); }
 
 void halveHistory() {
   if (__atomic_exchange_n(&historyTable.halved, 1, __ATOMIC_ACQUIRE)) return;  // a halving is running

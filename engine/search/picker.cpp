@@ -4,6 +4,7 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
+#include "engine/search/history.h"
 #include "engine/search/picker.h"
 #include "platform/platform.h"
 

@@ -7,6 +7,8 @@
 #include "engine/board/moves/makemove.h"
 #include "engine/eval/prepare.h"
 #include "engine/search/picker.h"
+#include "engine/search/quiesce.h"
+#include "engine/search/search.h"
 #include "engine/search/search_internal.h"
 #include "module/interface.h"
 

@@ -4,12 +4,16 @@
 // and the store into the transposition table.
 #include <algorithm>
 
+#include "engine/board/keys.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
 #include "engine/eval/prepare.h"
 #include "engine/search/driver.h"
 #include "engine/search/picker.h"
+#include "engine/search/quiesce.h"
+#include "engine/search/search.h"
 #include "engine/search/search_internal.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 

@@ -7,7 +7,6 @@
 #include "engine/board/position.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
-#include "engine/search/search.h"
 
 inline PieceRecord *pieceOn(const Board *b, int sq) { return b->squareArray[128 + sq]; }
 // Kind of whatever stands on a square record (6 for an empty square).
@@ -45,7 +44,6 @@ inline bool sideInCheck(const Position *pos) {
 }
 
 inline bool stale(const Board *b) { return b->splitEpoch < b->masterBoard->splitEpoch; }
-bool searchStopped(const Board *b);
 
 // A move that answers a recorded threat (threatMove: attacker square, target square).
 inline bool answersThreat(const Position *pos, int from, int to, bool enPassant) {
@@ -67,9 +65,6 @@ inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecor
   const int16_t *t = mover->kind->squareTable;
   return t[to] - t[from] + (isEmpty(target) ? 0 : target->value);
 }
-// Does the mover, once on `to`, give check (pawns by geometry, a pawn reaching
-// the last rank as a queen)? `occ` is the occupancy after the move.
-bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to);
 
 // A child record that has never been used: killers empty, no threat, no table entry.
 inline void initChildRecord(Position *c, Board *b) {
@@ -110,13 +105,7 @@ inline void copyNodeWithStack(Position *dst, const Position *src) {
   dst->moveCursor = dst->moveList + n;
   dst->quietStart = dst->moveList + (src->quietStart - src->moveList);
 }
-// A null-move child: sides swapped, no move made on the board.
-void buildNullChild(const Position *node, Position *n);
-// Is a threat capture that a move leaves open (from the opponent's side, now
-// to move in `child`) answered by the exchange? An unplayable threat is gone too.
-bool threatIsGone(Position *child, Move threat);
 inline bool anyQueen(const Board *b) { return b->kinds[WHITE_QUEEN].count + b->kinds[BLACK_QUEEN].count > 0; }
-void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move *killers);
 
 inline void clearLine(Move *pv) { pv[0] = NO_MOVE; }
 // Copies a line into at most `room` slots, ended by NO_MOVE when it is shorter.
@@ -125,8 +114,3 @@ inline void copyLine(Move *dst, const Move *src, int room) {
   for (; i < room && moveSet(src[i]); i++) dst[i] = src[i];
   if (i < room) dst[i] = NO_MOVE;
 }
-
-// History table updates.
-void historyReward(int code, int to, int depth);
-void historyPenalty(int code, int to, int depth);
-void halveHistory();

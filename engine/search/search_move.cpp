@@ -3,71 +3,33 @@
 // evaluation in a save slot when the move changes it, search the child,
 // re-search on a scout or narrowed-beta fail high, update alpha, the line,
 // the killers, threat replies and history, make the root reports, unmake.
-// Also the null-move threat search, the root's alternative search, the save
-// slots and the module's three report hooks.
+// Also the null-move threat search, the root's alternative search and the
+// module's three report hooks.
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
 
 #include "engine/board/game/game.h"
+#include "engine/board/keys.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
 #include "engine/board/moves/makemove.h"
+#include "engine/eval/pawn_endings.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/save_slots.h"
 #include "engine/search/driver.h"
+#include "engine/search/history.h"
+#include "engine/search/quiesce.h"
+#include "engine/search/search.h"
 #include "engine/search/search_internal.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 #include "platform/platform.h"
 
 std::atomic<int> rootOnHashMove{0};
 
-// ---- save slots ----
 namespace {
-
-// Whatever the preparation writes into a Board. The slot is filled after the
-// move was made and copied back before it is unmade, so the board shows the
-// same position both times and whole piece records can be saved.
-struct SaveSlot {
-  std::atomic<Board *> owner;
-  PreparedTables prepared;
-  PieceRecord pieces[33];
-  PieceKind kinds[13];
-  int16_t pawnTerms[2][128];
-  uint8_t marks[2][128];
-  int32_t kingActive;
-  int32_t drawShrink;
-  const uint8_t *kingZoneTable;
-};
-SaveSlot saveStack[MAX_SP];
-
-void saveState(SaveSlot *s, const Board *b) {
-  std::memcpy(&s->prepared, &b->prepared, sizeof s->prepared);
-  std::memcpy((void *)s->pieces, (const void *)b->pieces, sizeof s->pieces);
-  std::memcpy((void *)s->kinds, (const void *)b->kinds, sizeof s->kinds);
-  std::memcpy(s->pawnTerms[0], b->white.pawnTerms, sizeof s->pawnTerms[0]);
-  std::memcpy(s->pawnTerms[1], b->black.pawnTerms, sizeof s->pawnTerms[1]);
-  std::memcpy(s->marks[0], b->white.marks, sizeof s->marks[0]);
-  std::memcpy(s->marks[1], b->black.marks, sizeof s->marks[1]);
-  s->kingActive = b->kingActive;
-  s->drawShrink = b->drawShrink;
-  s->kingZoneTable = b->kingZoneTable;
-}
-
-void restoreState(const SaveSlot *s, Board *b) {
-  std::memcpy(&b->prepared, &s->prepared, sizeof s->prepared);
-  std::memcpy((void *)b->pieces, (const void *)s->pieces, sizeof s->pieces);
-  std::memcpy((void *)b->kinds, (const void *)s->kinds, sizeof s->kinds);
-  std::memcpy(b->white.pawnTerms, s->pawnTerms[0], sizeof s->pawnTerms[0]);
-  std::memcpy(b->black.pawnTerms, s->pawnTerms[1], sizeof s->pawnTerms[1]);
-  std::memcpy(b->white.marks, s->marks[0], sizeof s->marks[0]);
-  std::memcpy(b->black.marks, s->marks[1], sizeof s->marks[1]);
-  b->kingActive = s->kingActive;
-  b->drawShrink = s->drawShrink;
-  b->kingZoneTable = s->kingZoneTable;
-}
-
-[[maybe_unused]] const bool slotHookInstalled = (releaseSaveSlotsHook = releaseAllSaveSlots, true);
 
 // Can a pawn of the side to move take en passant in this child?
 bool epCapturable(const Position *c) {
@@ -86,43 +48,13 @@ void unlockSearchMutex() { ENGINE_ASSERT(pthread_mutex_unlock(&searchMutex) == 0
 
 }  // namespace
 
-int claimSaveSlot(Board *b) {
-  for (;;) {
-    bool seenFree = false;
-    for (int i = 0; i < MAX_SP; i++) {
-      if (saveStack[i].owner.load(std::memory_order_relaxed) != nullptr) continue;
-      seenFree = true;
-      Board *expected = nullptr;
-      if (saveStack[i].owner.compare_exchange_strong(expected, b, std::memory_order_acq_rel)) return i;
-    }
-    if (!seenFree) return -1;  // all in use: the caller goes on without re-preparing
-  }
-}
-
-void freeSaveSlot(int i) {
-  if (i >= 0 && i < MAX_SP) saveStack[i].owner.store(nullptr, std::memory_order_release);
-}
-
-bool allSaveSlotsFree() { return saveSlotsInUse() == 0; }
-
-int saveSlotsInUse() {
-  int n = 0;
-  for (const SaveSlot &s : saveStack)
-    if (s.owner.load(std::memory_order_relaxed) != nullptr) n++;
-  return n;
-}
-
-void releaseAllSaveSlots() {
-  for (SaveSlot &s : saveStack) s.owner.store(nullptr, std::memory_order_relaxed);
-}
-
 // ---- searching one move ----
 namespace {
 
 // The root reports need the board at the root: take the move back (with the
 // root's preparation restored first) and make it again afterwards.
 void takeBackForReport(Position *child, int slot) {
-  if (slot >= 0) restoreState(&saveStack[slot], child->pg);
+  if (slot >= 0) restoreSaveSlot(slot, child->pg);
   unmakeMove(child);
 }
 void makeAgainAfterReport(Position *node, Move move, Position *child, int slot) {
@@ -303,7 +235,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
         if (need) {
           slot = claimSaveSlot(b);
           if (slot >= 0) {
-            saveState(&saveStack[slot], b);
+            fillSaveSlot(slot, b);
             prepare(child, 0);
           }
         }
@@ -549,8 +481,8 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
 
   // 21
   if (slot >= 0) {
-    restoreState(&saveStack[slot], b);
-    saveStack[slot].owner.store(nullptr, std::memory_order_release);
+    restoreSaveSlot(slot, b);
+    freeSaveSlot(slot);
   }
   unmakeMove(child);
   if (rewardCut) {

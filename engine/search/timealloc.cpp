@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "engine/search/driver.h"
 #include "engine/board/game/game.h"
+#include "engine/search/driver.h"
 
 TimeControl timeControl;
 int32_t softTimeMs;

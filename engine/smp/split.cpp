@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "engine/board/game/game.h"
-#include "module/interface.h"
-#include "engine/search/search.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)

@@ -8,7 +8,6 @@
 
 #include "engine/board/game/game.h"
 #include "module/interface.h"
-#include "engine/search/search.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)

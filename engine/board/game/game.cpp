@@ -6,13 +6,14 @@
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/stopwatch.h"
+#include "engine/board/keys.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
-#include "module/interface.h"
-#include "engine/board/moves/makemove.h"
-#include "engine/board/moves/movegen.h"
 #include "engine/smp/threads.h"
+#include "module/interface.h"
 #include "platform/platform.h"
 
 Board gameBoard;
@@ -181,4 +182,10 @@ int playGameMove(Move move) {
   stopwatchStart(rootPosition.side > 0 ? &g->whiteClock : &g->blackClock);
   if (rootPosition.side > 0) g->moveNumber++;
   return 0;
+}
+
+void initEngineCore() {
+  initKeys();
+  initBitboards();
+  initBoard(&gameBoard);
 }

@@ -41,3 +41,5 @@ extern int32_t engineSide;        // side to move at the root of the current sea
 int setupPosition(Position *root, GameRecord *record);
 int playGameMove(Move move);
 void addHistoryKey(uint64_t key, int index);
+// Keys, attack tables and the game board (no table): safe to run more than once.
+void initEngineCore();
