@@ -16,6 +16,7 @@
 #include "engine/search/hash.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
+#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 

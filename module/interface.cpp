@@ -11,6 +11,8 @@
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/search_move.h"
+#include "engine/search/timealloc.h"
+#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "platform/platform.h"
 

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <random>
 
+#include "engine/board/board_copy.h"
 #include "engine/eval/save_slots.h"
+#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 #include "tests/module_harness.h"

@@ -6,6 +6,7 @@
 
 #include "engine/board/game/game.h"
 #include "engine/search/driver.h"
+#include "engine/search/timealloc.h"
 
 namespace {
 

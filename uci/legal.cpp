@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/board/board_copy.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"

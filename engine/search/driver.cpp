@@ -13,6 +13,7 @@
 #include "engine/search/history.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
+#include "engine/search/timealloc.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 #include "platform/platform.h"

@@ -1,19 +1,11 @@
-// Time allocation and the iterative-deepening search driver.
+// The search driver: iterative deepening of the game's root with multi-PV,
+// the easy-move test, the time rules and the stop rules.
 #pragma once
 #include <atomic>
 
 #include "engine/board/game/stopwatch.h"
 #include "engine/board/position.h"
 
-struct TimeControl {
-  int32_t mode;
-  int32_t a, b, c, d;
-};
-
-extern TimeControl timeControl;
-extern int32_t softTimeMs;
-extern int32_t hardTimeMs;
-extern int32_t targetTimeMs;
 extern Stopwatch searchClock;
 extern int32_t currentDepth;
 extern int32_t lastScore;
@@ -23,7 +15,6 @@ extern int32_t pvCount;
 constexpr int MAX_MULTI_PV = 50;
 constexpr int MAX_ROOT_MOVES = 256;
 
-void allocateTime(int32_t usedMs);
 void iterativeSearch(Position *root, int multiPv);
 // The root's state before its first iteration: split words, killers, threat
 // replies, the history table and a fresh preparation.

@@ -14,6 +14,7 @@
 #include "engine/search/search.h"
 #include "engine/search/search_internal.h"
 #include "engine/search/search_move.h"
+#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/board/board_copy.h"
 #include "engine/board/game/game.h"
 #include "engine/search/search_move.h"
+#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "module/interface.h"
 #include "platform/platform.h"

@@ -81,9 +81,7 @@ extern std::atomic<int> splitEpochCounter;
 extern Position noSplitPosition;
 extern ThreadRecord *thread;  // MAX_THREAD_RECORDS records
 extern IdleRing idleRing;
-extern std::atomic<int64_t> movesHandedOver;  // moves given to helpers so far (tests, bench)
 
-int startThreads(int requested);
 void setThreadCount(int n);
 void initThreadRecords(ThreadRecord *records, int count);
 void initIdleRing(IdleRing *ring);
@@ -94,27 +92,17 @@ int semWait(Semaphore *s);
 bool idleRingEmpty(const IdleRing *ring);
 void wakeHelper(WakeRecord *helperWake, Semaphore *children);
 void waitForChildren(Semaphore *children);
-void copyBoard(Board *dst, const Board *src);
-void copyPosition(Position *dst, const Position *src);
 // Is every helper back in the idle ring? (tests)
 bool idleRingComplete();
 // Blocks until every helper is back in the idle ring (end of a search).
 void waitHelpersIdle();
 
-// The split decision and hand-over for one move of a node's move loop.
-// Returns 1 when the move was handed to a helper, 0 when the caller searches it.
-int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, Move *pv, Move move,
-              Position *child, const Move *excluded);
-// End of a split node's move loop: wait for its helpers, then resynchronise.
-void endSplit(Position *node);
 
 // Pool internals shared by the helper loop (split.cpp) and the pool (threads.cpp).
 int semaphoreBUnits(int n);            // units of semaphoreB for a thread count
 void ringJoin(int i);                  // helper i enters the idle ring
 int ringTake();                        // an idle helper id below recordLimit (blocks)
 void childDone(Semaphore *children);   // a helper of this counter has finished
-// A Position copied onto another thread's Board: its pointers follow.
-void rebasePosition(Position *p, const Board *src, Board *dst);
 
 // Shared words of split points, read and written by several threads.
 inline int loadShared(const int *p) { return __atomic_load_n(p, __ATOMIC_RELAXED); }
