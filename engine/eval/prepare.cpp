@@ -3,13 +3,13 @@
 // rule, and the Position's incremental score base; plus the steps that both
 // builders share (file pressure, scaling, final sum).
 #include "engine/eval/prepare.h"
-#include "engine/eval/prepare_steps.h"
+#include "engine/eval/builders/prepare_steps.h"
 
 #include <cstring>
 
 #include "engine/board/game/game.h"
 #include "engine/board/moves/attacks.h"
-#include "engine/eval/prepare_data.h"
+#include "engine/eval/builders/prepare_data.h"
 #include "engine/eval/save_slots.h"
 #include "module/interface.h"
 

@@ -2,7 +2,7 @@
 // piece bitboards, pawn spans, widened pawn-attack sets, passed-pawn file
 // segments in the pawn-path tables, and the king-and-pawn terms.
 #include "engine/eval/prepare.h"
-#include "engine/eval/prepare_steps.h"
+#include "engine/eval/builders/prepare_steps.h"
 
 #include <cstring>
 

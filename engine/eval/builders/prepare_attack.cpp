@@ -4,7 +4,7 @@
 // and kings (both builders).
 #include "engine/board/moves/attacks.h"
 #include "engine/eval/prepare.h"
-#include "engine/eval/prepare_steps.h"
+#include "engine/eval/builders/prepare_steps.h"
 #include "module/interface.h"
 
 namespace {

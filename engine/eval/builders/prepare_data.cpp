@@ -1,5 +1,5 @@
 // Constant tables of the position preparation (see prepare_data.h).
-#include "engine/eval/prepare_data.h"
+#include "engine/eval/builders/prepare_data.h"
 
 #include "engine/board/position.h"
 #include "engine/eval/prepare.h"

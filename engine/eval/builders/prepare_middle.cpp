@@ -5,8 +5,8 @@
 
 #include "module/interface.h"
 #include "engine/eval/prepare.h"
-#include "engine/eval/prepare_steps.h"
-#include "engine/eval/prepare_data.h"
+#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/builders/prepare_data.h"
 
 namespace {
 
