@@ -3,8 +3,10 @@
 // each piece reaches; and the screens and pins on the lines of the sliders
 // and kings (both builders).
 #include "engine/board/moves/attacks.h"
-#include "engine/eval/prepare.h"
+#include "engine/eval/builders/prepare_attack.h"
 #include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/weights.h"
 #include "module/interface.h"
 
 namespace {

@@ -42,3 +42,8 @@ extern const TrappedPattern trappedPatterns[16];
 
 // The twelve central squares that reward knights (0x88).
 extern const uint8_t centralKnightSquares[12];
+
+// The per-square byte table that a king move is tested against (the king's
+// shelter group: a king move between squares of different bytes changes the
+// king-zone terms). Selected by the middlegame builder when shelters are set.
+extern const uint8_t kingZoneGroups[128];

@@ -3,10 +3,14 @@
 // pawn structure and the screens and pins with pawns taken in.
 #include <cstdlib>
 
-#include "module/interface.h"
-#include "engine/eval/prepare.h"
-#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/builders/prepare_attack.h"
 #include "engine/eval/builders/prepare_data.h"
+#include "engine/eval/builders/prepare_end.h"
+#include "engine/eval/builders/prepare_pawns.h"
+#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/weights.h"
+#include "module/interface.h"
 
 namespace {
 

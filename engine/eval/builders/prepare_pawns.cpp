@@ -1,8 +1,9 @@
 // Pawn analysis shared by both builders: per-file pawn records, pawn and
 // piece bitboards, pawn spans, widened pawn-attack sets, passed-pawn file
 // segments in the pawn-path tables, and the king-and-pawn terms.
-#include "engine/eval/prepare.h"
+#include "engine/eval/builders/prepare_pawns.h"
 #include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
 
 #include <cstring>
 

@@ -1,27 +1,17 @@
-// Internal steps and helpers shared by the preparation builders (not part of
-// the preparation interface).
+// Steps and small helpers shared by the preparation builders (not part of the
+// preparation interface).
 #pragma once
 #include <initializer_list>
 
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/position.h"
-#include "engine/board/moves/movegen.h"
+#include "engine/board/tables/geometry.h"
 #include "engine/eval/prepare.h"
 
-// Shared by both builders: per-file records, pawn bitboards, spans, widened
-// attack sets and passed-pawn file segments (factor 49 or 53 on the table).
-void analysePawnStructure(Board *board, int segmentFactor);
-// Screens and pins over the kings, queens, rooks and bishops (both builders).
-void lineTerms(Board *board, bool endgame);
-// Centre pawn control terms (worth `unit` per square), before the square pass.
-int centrePawnControl(Board *board, int unit);
-// Adds to the knight, rook, bishop and queen tables of each side the values
-// ([side index][0x88 square]) of the squares those pieces reach; blocked sets
-// (per side, may be null) reduce a line to 49/64 beyond them.
-void addReachTerms(Board *board, const int (*knightValue)[128], const int (*lineValue)[128], const uint64_t *blocked,
-                   bool knights, bool orthogonal, bool diagonal);
-// Trapped pieces with the given penalty.
+// Trapped pieces with the given penalty (130 middlegame, 360 endgame).
 void trappedPieceTerms(Board *board, int penalty);
+void addTrappedPieceTerms(Board *board);
+void addTrappedPieceTermsEndgame(Board *board);
 
 // ---- small helpers of the builders ----
 inline int codeOf(int side, int kind) { return side > 0 ? kind : 12 - kind; }
@@ -75,8 +65,6 @@ int finalSum(Board *b, int score);
 void setFilePressure(Board *b, int backward, int isolated, int doubled, int openFile, int openDoubled);
 // Remembers the colour of each side's single bishop (-1 otherwise).
 void rememberBishopColours(Board *b);
-// Kings and pawns: each pawn draws the enemy king and, passed, its own.
-void kingPawnTerms(Board *b, int nearWeight, int rankWeight);
 
 // Pawn terms both builders give a square alike: pawns on the colour of a
 // side's single bishop, and backward pawns.
