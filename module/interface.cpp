@@ -8,6 +8,7 @@
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/search_move.h"
@@ -145,7 +146,7 @@ static int opPlayMove(Move move, int letter) {
     else if (to < 0x10) move = (Move)(move - add);
   }
   Move legal[MAX_ROOT_MOVES];
-  int n = legalRootMoves(&rootPosition, legal);
+  int n = legalMoves(&rootPosition, legal, MAX_ROOT_MOVES);
   for (int i = 0; i < n; i++)
     if (legal[i] == move) return playGameMove(move);
   return 1;  // not a legal move here: nothing changes

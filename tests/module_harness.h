@@ -15,6 +15,7 @@
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/board/position.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
@@ -142,7 +143,7 @@ inline std::vector<Move> legalMovesOf(const char *fen, const std::vector<Move> &
   if (parseFen(fen) != 0 || setupPosition(&rootPosition, &gameRecord) != 0) return out;
   for (Move m : played) playGameMove(m);
   Move list[MAX_ROOT_MOVES];
-  int n = legalRootMoves(&rootPosition, list);
+  int n = legalMoves(&rootPosition, list, MAX_ROOT_MOVES);
   out.assign(list, list + n);
   return out;
 }

@@ -10,6 +10,7 @@
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
@@ -79,25 +80,11 @@ inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirs
   return r;
 }
 
-// ---- an oracle independent of the searches ----
+// ---- an oracle independent of the searches: the board layer's legal moves ----
 inline std::vector<Move> legalMoves(Position *pos) {
-  std::vector<Move> out;
-  Position probe;
-  std::memcpy((void *)&probe, (const void *)pos, sizeof probe);
-  probe.nodeFlags &= 4 | 1;  // keep the e.p. bit only; no threat, no captures-only
-  resetPicker(&probe);
-  std::vector<Move> all;
-  for (Move m = pickMove(&probe); m != NO_MOVE; m = pickMove(&probe)) all.push_back(m);
-  Position child;
-  std::memset((void *)&child, 0, sizeof child);
-  initPosition(&child, pos->pg);
-  for (Move m : all) {
-    makeMove(pos, m, &child);
-    bool ok = !(child.statusFlags & 0x800 && child.score == -MATE_SCORE) && !kingAttacked(&child, pos->side);
-    unmakeMove(&child);
-    if (ok) out.push_back(m);
-  }
-  return out;
+  Move list[MAX_LEGAL_MOVES];
+  int n = ::legalMoves(pos, list, MAX_LEGAL_MOVES);
+  return std::vector<Move>(list, list + n);
 }
 
 inline bool inCheck(Position *pos) { return kingAttacked(pos, pos->side); }

@@ -1,6 +1,7 @@
 // The search driver, run through the operations table of the engine core
 // linked into this test: depth limits, multi-PV, the single-legal-move stop,
 // mate scores, the easy-move rule and the timer-driven stops.
+#include "engine/board/moves/legal_moves.h"
 #include "module/interface.h"
 #include "tests/module_harness.h"
 
@@ -26,7 +27,7 @@ class DriverTest : public ::testing::Test {
     ops.newGame();
     ops.resetStop();
     recorder.clear();
-    legalCount = legalRootMoves(&rootPosition, legal);
+    legalCount = legalMoves(&rootPosition, legal, MAX_ROOT_MOVES);
   }
   bool isLegal(Move m) const {
     for (int i = 0; i < legalCount; i++)

@@ -4,6 +4,7 @@
 
 #include "engine/board/keys.h"
 #include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/eval/prepare.h"
 #include "platform/platform.h"
 #include "tests/move_helpers.h"
@@ -144,7 +145,7 @@ struct Walker {
   void walk(Position *pos, int depth, int ply) {
     Position *child = pos + 1;
     Board *b = pos->pg;
-    int n = perft::generateAll(pos);
+    int n = generateAll(pos);
     std::vector<Move> moves(pos->moveList, pos->moveList + n);
     std::vector<uint8_t> body(sizeof(Position) - POSITION_BODY);
     for (Move m : moves) {

@@ -30,7 +30,7 @@ const Known kKnown[] = {
 
 uint64_t plain(const Known &k) {
   if (!perft::setUp(&stack, k.fen)) return 0;
-  return perft::countPlain(&stack.ply[0], k.depth);
+  return perftCount(&stack.ply[0], k.depth);
 }
 
 uint64_t picker(const Known &k, perft::PickerOptions o) {

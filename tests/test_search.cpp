@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/eval/save_slots.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"

@@ -5,6 +5,7 @@
 
 #include "engine/board/game/game.h"
 #include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
@@ -23,30 +24,6 @@ int32_t currentDepth;
 int32_t lastScore;
 int32_t timeFactor;
 int32_t pvCount;
-
-int legalRootMoves(Position *root, Move *out) {
-  static Position scratch, child;  // only the engine thread runs the driver and playMove
-  memcpy(&scratch.ownBits, &root->ownBits, sizeof(Position) - POSITION_BODY);
-  resetPicker(&scratch);
-  genCaptures(&scratch);
-  const PieceRecord *end = &root->pg->sentinel;
-  for (PieceRecord *p = scratch.ownPieces->node.next; p != end; p = p->next) {
-    scratch.pieceCursor = p;
-    genPieceQuietMoves(&scratch);
-  }
-  int64_t nodes = root->pg->nodeCount;
-  int n = 0;
-  for (Move *m = scratch.moveList; m < scratch.moveCursor && n < MAX_ROOT_MOVES; m++) {
-    bool seen = false;
-    for (int i = 0; i < n && !seen; i++) seen = out[i] == *m;
-    if (seen) continue;
-    makeMove(&scratch, *m, &child);
-    if (!kingAttacked(&child, scratch.side)) out[n++] = *m;
-    unmakeMove(&child);
-  }
-  root->pg->nodeCount = nodes;
-  return n;
-}
 
 static bool inList(const Move *list, int n, Move m) {
   for (int i = 0; i < n; i++)
@@ -112,7 +89,7 @@ void iterativeSearch(Position *root, int multiPv) {
   // Legal root moves: the multi-PV clamp, the single-legal-move rule and the
   // move that a stopped search still reports.
   static Move legal[MAX_ROOT_MOVES];
-  int legalCount = legalRootMoves(root, legal);
+  int legalCount = legalMoves(root, legal, MAX_ROOT_MOVES);
   multiPv = std::max(1, std::min(multiPv, std::min(MAX_MULTI_PV, legalCount)));
 
   if (!clockCleared) {

@@ -19,6 +19,3 @@ void iterativeSearch(Position *root, int multiPv);
 // The root's state before its first iteration: split words, killers, threat
 // replies, the history table and a fresh preparation.
 void prepareSearchRoot(Position *root);
-// The legal moves of a root position (pseudo-legal moves whose mover's king is
-// not left attacked); returns their number. The position is left as it was.
-int legalRootMoves(Position *root, Move *out);
