@@ -2,7 +2,10 @@
 // the source board is re-based onto the destination.
 #include "engine/board/board_copy.h"
 
+#include <cassert>
 #include <cstring>
+
+#include "engine/board/board_check.h"
 
 template <typename T>
 static void rebase(T *&p, const Board *src, Board *dst) {
@@ -26,6 +29,7 @@ static void rebaseHead(PieceListHead *h, const Board *src, Board *dst) {
 }
 
 void copyBoard(Board *dst, const Board *src) {
+  assert(dst && src && dst != src);
   // The split words and the node count are the destination's own (and other
   // threads add to the source's count meanwhile), so they are not copied.
   memcpy((void *)dst, (const void *)src, (size_t)((const char *)&src->nodeCount - (const char *)src));
@@ -48,6 +52,7 @@ void copyBoard(Board *dst, const Board *src) {
     rebase(k.next, src, dst);
     rebase(k.squareTable, src, dst);
   }
+  assert(boardIsOk(dst));
 }
 
 void copyPosition(Position *dst, const Position *src) {

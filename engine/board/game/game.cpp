@@ -2,6 +2,10 @@
 // record's start fields, and appending game moves to the game record.
 #include "engine/board/game/game.h"
 
+#include <cassert>
+
+#include "engine/board/board_check.h"
+
 #include <cstring>
 
 #include "engine/board/game/fen.h"
@@ -147,6 +151,7 @@ int setupPosition(Position *root, GameRecord *record) {
     root->statusFlags |= 0x40;
 
   record->moveNumber = record->startMoveNumber;
+  assert(boardIsOk(root, true));
   return 0;
 }
 

@@ -3,6 +3,10 @@
 // prepared tables. unmakeMove restores the Board from the child record alone.
 #include "engine/board/moves/makemove.h"
 
+#include <cassert>
+
+#include "engine/board/board_check.h"
+
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/game/game.h"
 #include "engine/board/moves/movegen.h"
@@ -142,7 +146,7 @@ inline void relink(PieceRecord *p) {
 
 }  // namespace
 
-void makeMove(Position *P, Move move, Position *C) {
+static void makeMoveOnBoard(Position *P, Move move, Position *C) {
   Board *b = P->pg;
   PieceRecord **sq = b->squares();
   PieceRecord *const none = &b->sentinel;
@@ -319,6 +323,13 @@ void makeMove(Position *P, Move move, Position *C) {
   C->allBits = C->ownBits | C->enemyBits;
 }
 
+void makeMove(Position *P, Move move, Position *C) {
+  assert(P && C && P != C && P->pg);
+  makeMoveOnBoard(P, move, C);
+  // a captured king ends make-move early, with the board left for unmake alone
+  assert(C->capturedPiece->desc.kind == KING || boardIsOk(C, false));
+}
+
 void unmakeMove(Position *C) {
   Board *b = C->pg;
   PieceRecord **sq = b->squares();
@@ -370,6 +381,7 @@ void unmakeMove(Position *C) {
     }
   }
   m->value = C->moverOldValue;
+  assert(!C->parent || C->parent->pg != b || boardIsOk(C->parent, false));
 }
 
 void updateCastlingRights(Position *pos) {
