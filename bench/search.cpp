@@ -12,8 +12,10 @@
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
+#include "engine/search/parallel.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"
@@ -43,7 +45,7 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
   }
   Position *root = &rootPosition;
   Board *board = root->pg;
-  engineSide = root->side;
+  board->engineSide = root->side;
   clearHash(&hashTable);
   board->nodeCount = 0;
   helperNodeCount.store(0);

@@ -5,39 +5,9 @@
 #include <cstdint>
 
 #include "engine/board/move.h"
+#include "engine/eval/settings.h"
 
 #define TESSEL_EXPORT __attribute__((visibility("default")))
-
-// The 26-word parameter block exchanged through setSettings/getSettings.
-struct EngineSettings {
-  int32_t reserved0;
-  int32_t varyDepth;
-  int32_t reserved2;
-  int32_t threads;
-  int32_t contempt;
-  int32_t rootAlpha;
-  int32_t clearHashOnSearch;
-  int32_t reserved7;
-  int32_t reserved8;
-  int32_t paramsSet;
-  int32_t reserved10;
-  int32_t reserved11;
-  int32_t reserved12;
-  int32_t reserved13;
-  int32_t reserved14;
-  int32_t reserved15;
-  int32_t pawnWeight;
-  int32_t pieceWeight;
-  int32_t evalWeight18;
-  int32_t evalWeight19;
-  int32_t evalWeight20;
-  int32_t evalWeight21;
-  int32_t evalWeight22;
-  int32_t evalWeight23;
-  int32_t evalWeight24;
-  int32_t maxDepth;
-};
-static_assert(sizeof(EngineSettings) == 26 * 4, "EngineSettings is 26 words");
 
 // One byte per square a1..h8, each a PieceCode (6 = empty).
 struct ProbeBoard {

@@ -9,6 +9,8 @@
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/board/moves/legal_moves.h"
+#include "engine/eval/settings.h"
+#include "engine/search/control.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/search_move.h"
@@ -43,6 +45,9 @@ static void lockedReportNodes(int64_t nodes) {
 static pthread_mutex_t controlMutex = PTHREAD_MUTEX_INITIALIZER;
 static int searchRunning;  // between beginSearchControl and endSearchControl
 static int ponderLatch;    // a ponderhit that came before the search started
+// The extension from the soft to the hard limit, armed with the timer and
+// taken once by the soft timer's expiry.
+static std::atomic<int> pendingExtensionMs{0};
 
 static void armSearchTimer(int softMs, int hardMs) {
   if (!programCallbacks.startTimer) return;
@@ -177,7 +182,7 @@ static void opRunSearch(int multiPv, int ponder) {
   // A search without a table (before initEngine, after freeHashTable) gets
   // the smallest one rather than writing through a null table.
   if (!hashTable.entries) allocHashTable(&hashTable, MIN_HASH_BYTES);
-  engineSide = rootPosition.side;
+  rootPosition.pg->engineSide = rootPosition.side;
   searchState.store(ponder ? 2 : 1);
   iterativeSearch(&rootPosition, multiPv);
   while (searchState.load() == 2 && !stopFlag.load()) platformSleep100();
@@ -253,6 +258,8 @@ extern "C" void *EngineInit(EngineCallbacks *cb, EngineOps *ops) {
   currentMoveHook = sendCurrentMove;
   tablebaseHook = sendTablebaseProbe;
   timerHook = armSearchTimer;
+  searchStartHook = beginSearchControl;
+  searchEndHook = endSearchControl;
 
   // Keys, attack tables and the game board exist from here on, with the
   // standard start position set up, so every operation is safe before initEngine.

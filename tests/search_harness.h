@@ -14,8 +14,11 @@
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
+#include "engine/search/control.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
+#include "engine/search/parallel.h"
 #include "engine/search/picker.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
@@ -41,7 +44,7 @@ inline bool setFen(const char *fen) {
 inline void prepareRoot() {
   Position *root = &rootPosition;
   Board *board = root->pg;
-  engineSide = root->side;
+  board->engineSide = root->side;
   board->nodeCount = 0;
   helperNodeCount.store(0);
   root->childKillers[1] = NO_MOVE;

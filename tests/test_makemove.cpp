@@ -188,7 +188,7 @@ class MakeMove : public ::testing::Test {
   void SetUp() override {
     perft::setUp(&stack, "4k3/8/8/8/8/8/8/4K3 w - -");
     clearTables(&gameBoard);
-    tempo.store(0);
+    gameBoard.tempo = 0;
   }
   void TearDown() override { clearTables(&gameBoard); }
   Position *at(const char *fen) { return position(&stack, fen); }
@@ -220,7 +220,7 @@ TEST_F(MakeMove, IncrementalScoreEqualsScoreFromScratch) {
 
 TEST_F(MakeMove, TempoEntersEveryChildScore) {
   Position *p = at("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
-  tempo.store(5);
+  p->pg->tempo = 5;
   p->score = 40;
   makeMove(p, word("g1f3"), p + 1);
   EXPECT_EQ(p[1].score, 5 - 40);

@@ -22,6 +22,7 @@
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/save_slots.h"
+#include "engine/eval/settings.h"
 #include "engine/eval/weights.h"
 #include "engine/search/hash.h"
 #include "engine/search/picker.h"
@@ -43,7 +44,7 @@ struct PrepareTest : ::testing::Test {
     EXPECT_EQ(parseFen(fen), 0) << fen;
     EXPECT_EQ(setupPosition(&rootPosition, &gameRecord), 0) << fen;
     rootPosition.pg = &gameBoard;
-    engineSide = rootPosition.side;
+    gameBoard.engineSide = rootPosition.side;
     return &rootPosition;
   }
   // Root preparation as the driver runs it.
@@ -176,7 +177,7 @@ TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
     EXPECT_EQ(passedWithQueen[i], withQueen[i]);
     EXPECT_EQ(passedEndgame[i], endgame[i]);
   }
-  EXPECT_EQ(tempo.load(), 1);
+  EXPECT_EQ(gameBoard.tempo, 1);
   EXPECT_EQ(searchMargin.load(), -9);
 }
 
@@ -287,13 +288,13 @@ TEST_F(PrepareTest, ContemptFavoursTheEngineSide) {
   activeSettings.contempt = 20;
   EXPECT_EQ(prepared(fen), base + 20);
   setFen(fen);
-  engineSide = -rootPosition.side;
+  gameBoard.engineSide = -rootPosition.side;
   activeSettings.contempt = 0;
   prepare(&rootPosition, 1);
   int other = rootPosition.score;
   activeSettings.contempt = 20;
   setFen(fen);
-  engineSide = -rootPosition.side;
+  gameBoard.engineSide = -rootPosition.side;
   prepare(&rootPosition, 1);
   EXPECT_EQ(rootPosition.score, other - 20);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/eval/save_slots.h"
+#include "engine/search/parallel.h"
 #include "engine/smp/split.h"
 #include "tests/search_harness.h"
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/eval/settings.h"
 #include "engine/search/hash.h"
 #include "module/interface.h"
 #include "platform/platform.h"

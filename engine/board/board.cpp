@@ -5,7 +5,6 @@
 #include "engine/board/board.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
-#include "engine/smp/threads.h"
 
 // Zero square table of the empty kind.
 static int16_t emptySquareTable[120];
@@ -51,11 +50,15 @@ void initBoard(Board *b) {
   b->black.other = &b->white;
   b->white.quiesceMask = ~0x1000;
   b->black.quiesceMask = ~0x2000;
+  b->engineSide = 1;
+  b->tempo = 1;
   b->nodeCount = 0;
-  b->splitEpoch = splitEpochCounter.load(std::memory_order_relaxed);
+  // split words: the board is its own master and has no split point (a
+  // search sets them again at its root)
+  b->splitEpoch = 0;
   b->threadId = 1;
   b->masterBoard = b;
-  b->splitPoint = &noSplitPosition;
+  b->splitPoint = nullptr;
   resetBoard(b);
 }
 

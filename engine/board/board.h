@@ -124,6 +124,9 @@ struct Board {
   PieceRecord *endRecordBySide[3];  // record 0, none, record 32
   int32_t material;  // middlegame values of all knights, bishops, rooks, queens
   int32_t menCount;  // all pieces on the board
+  // The search's context of the incremental score, copied with the board:
+  int32_t engineSide;  // the side the engine plays (draw shrink and contempt are turned by it)
+  int32_t tempo;       // the preparation's tempo, the base of make-move's score
   PieceListHead white;
   PieceListHead black;
   PieceListHead *listHeads[3];  // indexed by side + 1
@@ -143,6 +146,13 @@ struct Board {
   PieceRecord *at(int sq) { return squareArray[128 + sq]; }
   PieceRecord *end() { return &sentinel; }
 };
+
+// ---- small board queries ----
+inline PieceRecord *pieceOn(const Board *b, int sq) { return b->squareArray[128 + sq]; }
+// Kind of whatever stands on a square record (6 for an empty square).
+inline int kindAt(const PieceRecord *p) { return p->colour == 0 ? KIND_EMPTY : p->desc.kind; }
+inline bool isEmpty(const PieceRecord *p) { return p->colour == 0; }
+inline int kingSquare(const Board *b, int side) { return b->endRecordBySide[side + 1]->square; }
 
 // The PieceCode each of the 33 records starts as (index order of the Board).
 extern const int8_t recordCode[33];

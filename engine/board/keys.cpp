@@ -5,7 +5,6 @@
 #include "engine/board/keys.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
-#include "engine/search/hash.h"
 #include "platform/platform.h"
 
 uint64_t keySlabs[7][128];

@@ -28,3 +28,5 @@ inline int realTo(Move m) {
   if (t >= 0) return t;
   return (t & 15) + (t < -64 ? 0x70 : 0);
 }
+inline bool moveSet(Move m) { return moveFrom(m) != NO_SQUARE; }     // killers, lines
+inline bool threatSet(Move m) { return moveToByte(m) != NO_SQUARE; } // threats, pending captures

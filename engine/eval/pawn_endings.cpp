@@ -5,9 +5,9 @@
 // side's cannot-win bit, which caps its score at 0 in the searches.
 #include <initializer_list>
 
+#include "engine/board/moves/attacks.h"
 #include "engine/eval/pawn_endings.h"
-#include "engine/search/search_internal.h"
-#include "module/interface.h"
+#include "engine/eval/settings.h"
 
 namespace {
 

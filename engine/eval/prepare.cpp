@@ -11,15 +11,14 @@
 #include "engine/eval/builders/prepare_middle.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/save_slots.h"
+#include "engine/eval/settings.h"
 #include "engine/eval/weights.h"
-#include "module/interface.h"
 
 int32_t endgameThreshold = 967;
 int32_t richMaterial = 2429;
 int32_t twoRooksTwoBishops = 1194;
 int32_t rookBishopQueen = 1317;
 int32_t scoreOffset = 0;
-std::atomic<int32_t> tempo{1};
 std::atomic<int32_t> searchMargin{-9};
 
 namespace {
@@ -79,7 +78,7 @@ void hide(Board *b, PieceKind *k, int sign) {
 // Steps 8 to 11: from the builder's white-view score to the Position's score.
 void scoreFromBuilder(Position *pos, int e) {
   Board *b = pos->pg;
-  int t = tempo.load(std::memory_order_relaxed);
+  int t = b->tempo;
   searchMargin.store(t - scoreOffset - 10, std::memory_order_relaxed);
   int m = (pos->side < 0 ? -e : e) + t / 2;
   if (pos->statusFlags & 0x400) {
@@ -93,9 +92,9 @@ void scoreFromBuilder(Position *pos, int e) {
       b->drawShrink = -o;
       m += o;
     }
-    if (pos->side != engineSide) b->drawShrink = -b->drawShrink;
+    if (pos->side != b->engineSide) b->drawShrink = -b->drawShrink;
   }
-  pos->score = pos->side == engineSide ? m + activeSettings.contempt : m - activeSettings.contempt;
+  pos->score = pos->side == b->engineSide ? m + activeSettings.contempt : m - activeSettings.contempt;
 }
 
 }  // namespace
@@ -103,6 +102,7 @@ void scoreFromBuilder(Position *pos, int e) {
 void prepare(Position *pos, int reset) {
   Board *b = pos->pg;
   if (reset) {
+    applyCannotWinRule(b);
     initMiddlegameWeights(b);
     initEndgameWeights();
     releaseAllSaveSlots();
@@ -120,7 +120,7 @@ void prepare(Position *pos, int reset) {
   hide(b, lost, -1);
   bool queens = b->kinds[WHITE_QUEEN].count + b->kinds[BLACK_QUEEN].count > 0;
   int h = queens && b->material >= richMaterial ? 7 : 3;
-  e += engineSide > 0 ? -h : h;
+  e += b->engineSide > 0 ? -h : h;
   scoreFromBuilder(pos, e);
 }
 
@@ -135,6 +135,6 @@ void prepareEndgame(Position *pos, int reset) {
   hide(b, lost, 1);
   int e = prepareEndgameTables(b, &pos->statusFlags, pos->halfMoveClock, pos->side);
   hide(b, lost, -1);
-  e += engineSide > 0 ? -2 : 2;
+  e += b->engineSide > 0 ? -2 : 2;
   scoreFromBuilder(pos, e);
 }

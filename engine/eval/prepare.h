@@ -12,7 +12,6 @@ extern int32_t twoRooksTwoBishops;
 extern int32_t rookBishopQueen;
 extern int32_t scoreOffset;
 // Written by every search thread's preparations (same value in each thread).
-extern std::atomic<int32_t> tempo;
 extern std::atomic<int32_t> searchMargin;
 
 // ---- the preparation ----

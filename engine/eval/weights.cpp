@@ -4,7 +4,7 @@
 
 #include "engine/eval/builders/prepare_data.h"
 #include "engine/eval/prepare.h"
-#include "module/interface.h"
+#include "engine/eval/settings.h"
 
 int32_t kingCentreMiddle, kingCentreEnd, kingCentreThin;
 int32_t pressureBaseBackward, pressureBaseIsolated, pressureBaseDoubled, pressureOpenFile;

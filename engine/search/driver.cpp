@@ -9,14 +9,15 @@
 #include "engine/board/moves/makemove.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
+#include "engine/search/control.h"
 #include "engine/search/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/history.h"
+#include "engine/search/parallel.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
 #include "engine/search/timealloc.h"
-#include "engine/smp/threads.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 Stopwatch searchClock;
@@ -99,7 +100,7 @@ void iterativeSearch(Position *root, int multiPv) {
   const GameRecord *g = &gameRecord;
   allocateTime(stopwatchRead(root->side > 0 ? &g->whiteClock : &g->blackClock));
   stopwatchStart(&searchClock);
-  beginSearchControl();  // arms the timer unless pondering
+  if (searchStartHook) searchStartHook();  // arms the timer unless pondering
 
   scoreOffset = 0;
   if (activeSettings.varyDepth && g->moveNumber <= 32) {
@@ -244,10 +245,10 @@ void iterativeSearch(Position *root, int multiPv) {
   }
 
   // Every search ends with a legal move in the program's hands.
-  waitHelpersIdle();
+  if (helpersIdleHook) helpersIdleHook();
   if (reportedMoves.load() == 0) reportFallbackMove(root, legal, legalCount, lastBest, killers, score);
 
   unmarkHistoryInHash(&hashTable);
   tablebaseHook = savedTablebaseHook;
-  endSearchControl();  // cancels both timers
+  if (searchEndHook) searchEndHook();  // cancels both timers
 }

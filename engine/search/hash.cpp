@@ -5,8 +5,8 @@
 
 #include "engine/board/game/game.h"
 #include "engine/board/tables/bitboard.h"
+#include "engine/eval/settings.h"
 #include "engine/search/hash.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 HashTable hashTable;

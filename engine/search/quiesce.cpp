@@ -10,7 +10,6 @@
 #include "engine/search/quiesce.h"
 #include "engine/search/search.h"
 #include "engine/search/search_internal.h"
-#include "module/interface.h"
 
 namespace {
 
@@ -327,7 +326,7 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const PieceRecord *victim = pieceOn(b, c);
   if (isEmpty(victim)) return alpha;
   const int v = victim->value;
-  if (tempo.load(std::memory_order_relaxed) + alpha - s - v > 13) return alpha;
+  if (pos->pg->tempo + alpha - s - v > 13) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {

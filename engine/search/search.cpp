@@ -8,15 +8,14 @@
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/control.h"
 #include "engine/search/driver.h"
+#include "engine/search/parallel.h"
 #include "engine/search/picker.h"
 #include "engine/search/quiesce.h"
 #include "engine/search/search.h"
 #include "engine/search/search_internal.h"
 #include "engine/search/search_move.h"
-#include "engine/smp/split.h"
-#include "engine/smp/threads.h"
-#include "module/interface.h"
 
 bool searchStopped(const Board *b) { return stopFlag.load(std::memory_order_relaxed) || workIsStale(b); }
 
@@ -30,7 +29,7 @@ void buildNullChild(const Position *node, Position *n) {
   n->side = node->opponent;
   n->opponent = node->side;
   n->key = node->key ^ sideKey;
-  n->score = tempo.load(std::memory_order_relaxed) - node->score;
+  n->score = node->pg->tempo - node->score;
   n->matedScore = node->matedScore + 1;
   n->halfMoveClock = node->halfMoveClock + 1;
   n->ownPieces = node->ownPieces->other;
@@ -344,7 +343,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
         if (pos->inCheck && kindAt(target) != KING) continue;
         pos->unresolvedThreat = pos->threatMove;
       }
-      if (!splitMove(pos, depth, &beta, &alpha, killers, pv, m, &child, excluded))
+      if (!(splitHook && splitHook(pos, depth, &beta, &alpha, killers, pv, m, &child, excluded)))
         searchMove(pos, depth, &beta, &alpha, killers, pv, m, &child, excluded);
 
       if (stopFlag.load(std::memory_order_relaxed)) {
@@ -360,7 +359,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       if (pos->scoreCeiling < bt && a < 9000) storeShared(&beta, pos->scoreCeiling > a ? pos->scoreCeiling : a + 1);
     }
     // 18: wait for the helpers of this node
-    if (b->splitPoint == pos) endSplit(pos);
+    if (b->splitPoint == pos) endSplitHook(pos);
   }
 
   // 19: result and the mate test

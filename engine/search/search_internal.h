@@ -8,43 +8,6 @@
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
 
-inline PieceRecord *pieceOn(const Board *b, int sq) { return b->squareArray[128 + sq]; }
-// Kind of whatever stands on a square record (6 for an empty square).
-inline int kindAt(const PieceRecord *p) { return p->colour == 0 ? KIND_EMPTY : p->desc.kind; }
-inline bool isEmpty(const PieceRecord *p) { return p->colour == 0; }
-inline int kingSquare(const Board *b, int side) { return b->endRecordBySide[side + 1]->square; }
-inline bool moveSet(Move m) { return moveFrom(m) != NO_SQUARE; }     // killers, lines
-inline bool threatSet(Move m) { return moveToByte(m) != NO_SQUARE; } // threats, pending captures
-
-// Would the piece attack `target` from where it stands (sliders need an empty
-// path in `occ`)? A piece off the board attacks nothing.
-inline bool pieceAttacks(const PieceRecord *p, int target, uint64_t occ) {
-  int sq = p->square;
-  if (!onBoard(sq) || !onBoard(target) || sq == target) return false;
-  int cap = p->desc.capability;
-  if (!(attackCapability(target - sq) & cap)) return false;
-  if (cap & (2 | 4 | 8)) return (squaresBetween(sq, target) & occ) == 0;
-  return true;
-}
-// Could a piece of this capability reach `target` from `from` on an empty board?
-inline bool couldReach(const PieceRecord *p, int from, int target) {
-  if (!onBoard(from) || !onBoard(target) || from == target || p->colour == 0) return false;
-  return (attackCapability(target - from) & p->desc.capability) != 0;
-}
-// Does a piece of the list of `head` attack `target`?
-inline bool listAttacks(const Board *b, const PieceListHead *head, int target, uint64_t occ) {
-  for (const PieceRecord *p = head->node.next; p != &b->sentinel; p = p->next)
-    if (pieceAttacks(p, target, occ)) return true;
-  return false;
-}
-// Is the side to move's king attacked by the opponent?
-inline bool sideInCheck(const Position *pos) {
-  const Board *b = pos->pg;
-  return listAttacks(b, pos->ownPieces->other, kingSquare(b, pos->side), pos->allBits);
-}
-
-inline bool stale(const Board *b) { return b->splitEpoch < b->masterBoard->splitEpoch; }
-
 // A move that answers a recorded threat (threatMove: attacker square, target square).
 inline bool answersThreat(const Position *pos, int from, int to, bool enPassant) {
   int attacker = moveFrom(pos->threatMove), target = moveToByte(pos->threatMove);

@@ -3,8 +3,7 @@
 // evaluation in a save slot when the move changes it, search the child,
 // re-search on a scout or narrowed-beta fail high, update alpha, the line,
 // the killers, threat replies and history, make the root reports, unmake.
-// Also the null-move threat search, the root's alternative search and the
-// module's three report hooks.
+// Also the null-move threat search and the root's alternative search.
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
@@ -17,14 +16,14 @@
 #include "engine/eval/pawn_endings.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/save_slots.h"
+#include "engine/search/control.h"
 #include "engine/search/driver.h"
 #include "engine/search/history.h"
+#include "engine/search/parallel.h"
 #include "engine/search/quiesce.h"
 #include "engine/search/search.h"
 #include "engine/search/search_internal.h"
 #include "engine/search/search_move.h"
-#include "engine/smp/threads.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 std::atomic<int> rootOnHashMove{0};
@@ -66,10 +65,7 @@ void makeAgainAfterReport(Position *node, Move move, Position *child, int slot) 
 void reportLine(int depth, int alpha, int beta, Move *pv, const Move *childLine) {
   if (!pvHook || depth <= 3) return;
   copyLine(pv + 1, childLine, PV_LENGTH - 1);
-  if (callbacks.reportNodes) callbacks.reportNodes(searchNodeCount());
-  if (moveSet(pv[0]) && callbacks.reportPv)
-    callbacks.reportPv(pvCount, depth, alpha, stopwatchRead(&searchClock), hashFull(&hashTable), pv,
-                       alpha >= beta ? 1 : 0);
+  pvHook(depth, alpha, pv, alpha >= beta ? 1 : 0);
 }
 
 }  // namespace
@@ -550,37 +546,4 @@ void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move 
   clearLine(line);
   search(&s, depth - 2, beta, alpha, ak, line, &ex[1]);
   if (moveSet(line[0]) && isPseudoLegal(node, line[0])) pushMove(node, line[0]);
-}
-
-// ---- the module's report hooks ----
-void sendPv(int depth, int score, const Move *pv, int flag) {
-  if (!callbacks.reportPv) return;
-  if (callbacks.reportNodes) callbacks.reportNodes(searchNodeCount());
-  if (!moveSet(pv[0])) return;
-  callbacks.reportPv(pvCount, depth, score, stopwatchRead(&searchClock), hashFull(&hashTable), pv, flag);
-}
-
-void sendCurrentMove(int depth, const Position *node, int recount) {
-  if (!callbacks.reportCurrentMove) return;
-  if (!node) {
-    callbacks.reportCurrentMove(depth, NO_MOVE, 0, 0);
-    return;
-  }
-  int code = recount ? 0x80 : 0;
-  if (isSpecialMove(node)) {
-    int to = realTo(node->lastMove);
-    if (onBoard(to)) code |= (pieceOn(node->pg, to)->desc.letter & 0xFF) << 8;
-  }
-  callbacks.reportCurrentMove(depth, node->lastMove, code, 128);
-}
-
-int sendTablebaseProbe(Board *board, int side, int epSquare, int *value) {
-  if (!callbacks.probeTablebase) return 0;
-  ProbeBoard pb;
-  for (int i = 0; i < 64; i++) {
-    const PieceRecord *p = pieceOn(board, sq64To88[i]);
-    pb.square[i] = (uint8_t)(p->colour == 0 ? EMPTY_CODE : p->desc.code);
-  }
-  int ep = epSquare ? ((epSquare & 7) | ((epSquare & 0x70) >> 1)) : 0;
-  return callbacks.probeTablebase(&pb, side, ep, value);
 }

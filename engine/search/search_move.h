@@ -10,10 +10,5 @@ void searchMove(Position *pos, int depth, int *beta, int *alpha, Move *killers, 
 int searchNullMove(Position *pos, int bound, int mode);
 void searchRootAlternative(Position *node, int depth, int beta, int alpha, Move *killers);
 
-// Root report hooks (installed by the module interface).
-void sendPv(int depth, int score, const Move *pv, int flag);
-void sendCurrentMove(int depth, const Position *node, int recount);
-int sendTablebaseProbe(Board *board, int side, int epSquare, int *value);
-
 // Set at the root of each iteration while the root's hash move is searched.
 extern std::atomic<int> rootOnHashMove;

@@ -7,10 +7,11 @@
 
 #include "engine/board/board_copy.h"
 #include "engine/board/game/game.h"
+#include "engine/search/control.h"
+#include "engine/search/parallel.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)
@@ -84,6 +85,9 @@ static void *threadMain(void *arg) {
 // ---- pool ----
 int startThreads(int requested) {
   if (helperCount > 0) return helperCount;  // created once; later calls change nothing
+  splitHook = splitMove;
+  endSplitHook = endSplit;
+  helpersIdleHook = waitHelpersIdle;
   cpuCount = std::min(40, platformCpuCount());
   threadCount = requested > 0 ? std::min(requested, cpuCount) : cpuCount;
   recordLimit = 2 * threadCount + 1;

@@ -8,7 +8,6 @@
 
 #include "engine/board/game/game.h"
 #include "engine/smp/split.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)
@@ -19,9 +18,6 @@ int recordLimit = 3;
 int helperCount;
 Semaphore semaphoreA;
 Semaphore semaphoreB;
-pthread_mutex_t searchMutex = PTHREAD_MUTEX_INITIALIZER;
-std::atomic<int> splitEpochCounter{1};
-Position noSplitPosition;
 static ThreadRecord threadRecords[MAX_THREAD_RECORDS];
 ThreadRecord *thread = threadRecords;
 IdleRing idleRing;
@@ -216,9 +212,3 @@ void setThreadCount(int n) {
 // The records and the ring are ready as soon as the code is loaded.
 [[maybe_unused]] static const bool recordsReady = (initThreadRecords(threadRecords, MAX_THREAD_RECORDS), initIdleRing(&idleRing),
                                   semInit(&semaphoreA, 0) == 0 && semInit(&semaphoreB, 0) == 0);
-
-std::atomic<int64_t> helperNodeCount{0};
-
-int64_t searchNodeCount() {
-  return __atomic_load_n(&gameBoard.nodeCount, __ATOMIC_RELAXED) + helperNodeCount.load(std::memory_order_relaxed);
-}

@@ -15,6 +15,7 @@
 #include <atomic>
 
 #include "engine/board/position.h"
+#include "engine/search/parallel.h"
 
 struct Semaphore {
   std::atomic<int> count;  // read without the lock by the split decision
@@ -76,9 +77,6 @@ extern int recordLimit;
 extern int helperCount;  // helpers created (0 until startThreads)
 extern Semaphore semaphoreA;
 extern Semaphore semaphoreB;
-extern pthread_mutex_t searchMutex;
-extern std::atomic<int> splitEpochCounter;
-extern Position noSplitPosition;
 extern ThreadRecord *thread;  // MAX_THREAD_RECORDS records
 extern IdleRing idleRing;
 
@@ -103,20 +101,3 @@ int semaphoreBUnits(int n);            // units of semaphoreB for a thread count
 void ringJoin(int i);                  // helper i enters the idle ring
 int ringTake();                        // an idle helper id below recordLimit (blocks)
 void childDone(Semaphore *children);   // a helper of this counter has finished
-
-// Shared words of split points, read and written by several threads.
-inline int loadShared(const int *p) { return __atomic_load_n(p, __ATOMIC_RELAXED); }
-inline void storeShared(int *p, int v) { __atomic_store_n(p, v, __ATOMIC_RELAXED); }
-inline int32_t boardEpoch(const Board *b) { return __atomic_load_n(&b->splitEpoch, __ATOMIC_RELAXED); }
-inline void setBoardEpoch(Board *b, int32_t v) { __atomic_store_n(&b->splitEpoch, v, __ATOMIC_RELAXED); }
-// A thread's work is stale when its epoch lags behind its master's.
-inline bool workIsStale(const Board *b) { return boardEpoch(b) < boardEpoch(b->masterBoard); }
-// Atomic merges of the shared counters (split node's movesTried, game node count).
-inline void addMovesTried(Position *p, int n) { __atomic_fetch_add(&p->movesTried, n, __ATOMIC_RELAXED); }
-inline int movesTriedOf(const Position *p) { return __atomic_load_n(&p->movesTried, __ATOMIC_RELAXED); }
-// Helpers hand their node counts to a counter of their own: the game board's
-// count is written by the master's make-move alone, so no update is lost.
-extern std::atomic<int64_t> helperNodeCount;
-inline void addHelperNodes(int64_t n) { helperNodeCount.fetch_add(n, std::memory_order_relaxed); }
-// Nodes of the running search: the master's and every finished helper job's.
-int64_t searchNodeCount();

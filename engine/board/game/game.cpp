@@ -15,15 +15,11 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
-#include "engine/search/hash.h"
-#include "engine/smp/threads.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 Board gameBoard;
 Position rootPosition;
 GameRecord gameRecord;
-int32_t engineSide = 1;
 
 // ---- set-up ----
 
@@ -98,7 +94,7 @@ int setupPosition(Position *root, GameRecord *record) {
   root->side = side;
   root->opponent = -side;
   if (side < 0) root->key ^= sideKey;
-  engineSide = -side;
+  b->engineSide = -side;
   root->ownPieces = b->listHeads[side + 1];
   root->halfMoveClock = 0;
   int rights = record->startCastling;
@@ -133,9 +129,6 @@ int setupPosition(Position *root, GameRecord *record) {
       else b->material += r->kind->middlegameValue;
     }
   }
-  int cannotWin = activeSettings.reserved2 != 0;
-  b->white.cannotWinMask = cannotWin ? 0x20 : 0;
-  b->black.cannotWinMask = cannotWin ? 0x40 : 0;
 
   // mating material
   root->statusFlags &= ~(0x20 | 0x40);
@@ -159,6 +152,13 @@ void addHistoryKey(uint64_t key, int index) {
   if (index >= MAX_HISTORY_KEYS) index = MAX_HISTORY_KEYS - 1;  // past capacity keep the last slot
   if (index >= 0) gameRecord.historyKeys[index] = key;
   gameRecord.historyKeyCount = index + 1;
+}
+
+int keySightings(const GameRecord *record, uint64_t key) {
+  assert(record);
+  int n = 0;
+  for (int i = 0; i < record->historyKeyCount; i++) n += record->historyKeys[i] == key;
+  return n;
 }
 
 int playGameMove(Move move) {

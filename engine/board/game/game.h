@@ -35,11 +35,13 @@ struct GameRecord {
 extern Board gameBoard;           // the board of thread 0
 extern Position rootPosition;     // root of every search
 extern GameRecord gameRecord;
-extern int32_t engineSide;        // side to move at the root of the current search
 
 // Builds the game board and the root position from the record's start fields.
 int setupPosition(Position *root, GameRecord *record);
 int playGameMove(Move move);
 void addHistoryKey(uint64_t key, int index);
+// How often the key occurs among the record's keys of the positions since the
+// last irreversible move (the current position included).
+int keySightings(const GameRecord *record, uint64_t key);
 // Keys, attack tables and the game board (no table): safe to run more than once.
 void initEngineCore();

@@ -8,9 +8,7 @@
 #include "engine/board/board_check.h"
 
 #include "engine/board/tables/bitboard.h"
-#include "engine/board/game/game.h"
 #include "engine/board/moves/movegen.h"
-#include "engine/eval/prepare.h"
 
 namespace {
 
@@ -118,7 +116,7 @@ void bareMaterialFlags(Board *b, Position *c) {
 inline void removeShrink(Board *b, Position *c) {
   if (c->statusFlags & 0x400) {
     c->statusFlags &= ~0x400;
-    if (c->opponent == engineSide) c->score -= b->drawShrink;
+    if (c->opponent == b->engineSide) c->score -= b->drawShrink;
     else c->score += b->drawShrink;
   }
 }
@@ -186,7 +184,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
 
   C->moverOldValue = m->value;
   m->value = m->kind->squareTable[to] + m->kind->currentValue;
-  C->score = tempo.load(std::memory_order_relaxed) - P->score - m->value + C->moverOldValue;
+  C->score = b->tempo - P->score - m->value + C->moverOldValue;
   C->pendingThreat = NO_MOVE;
   C->lastMove = move;
 

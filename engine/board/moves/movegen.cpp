@@ -52,8 +52,6 @@ void resetPicker(Position *pos) {
   pos->pieceCursor = &pos->ownPieces->node;
 }
 
-int moveEquals(Move a, Move b) { return a == b ? 1 : 0; }
-
 void genCaptures(Position *pos) {
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;

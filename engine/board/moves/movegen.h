@@ -14,5 +14,4 @@ bool castlingAllowed(const Position *pos, int kingSquare, int direction);
 // Pushes a move; silently refuses once the list is full.
 void pushMove(Position *pos, Move move);
 void resetPicker(Position *pos);
-int moveEquals(Move a, Move b);
 

@@ -6,8 +6,8 @@
 #include "engine/eval/builders/prepare_attack.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
 #include "engine/eval/weights.h"
-#include "module/interface.h"
 
 namespace {
 

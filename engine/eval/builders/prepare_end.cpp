@@ -9,8 +9,8 @@
 #include "engine/eval/builders/prepare_pawns.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
 #include "engine/eval/weights.h"
-#include "module/interface.h"
 
 namespace {
 
@@ -289,7 +289,7 @@ int prepareEndgameTables(Board *b, int32_t *flags, int halfMoveClock, int side) 
 
   // 8, 9. trapped pieces, tempo
   addTrappedPieceTermsEndgame(b);
-  tempo.store(scoreOffset + 1, std::memory_order_relaxed);
+  b->tempo = scoreOffset + 1;
 
   // 10. drawish scaling
   d.openFileRookBonus = d.emptyFiles < 4 ? 9 : 0;
