@@ -13,7 +13,7 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/board/position.h"
 #include "engine/search/hash.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/picker.h"
 
 namespace perft {
 

@@ -13,7 +13,7 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
-#include "engine/search/driver.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/parallel.h"
 #include "engine/search/search.h"

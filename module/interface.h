@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "engine/board/position.h"
-#include "engine/search/control.h"
+#include "engine/search/root/control.h"
 #include "module/api.h"
 
 // The callbacks the search calls. The report fields are the module's own

@@ -4,10 +4,10 @@
 
 #include "engine/board/moves/makemove.h"
 #include "engine/board/tables/geometry.h"
-#include "engine/search/driver.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/parallel.h"
-#include "engine/search/search_internal.h"
+#include "engine/search/node_records.h"
 #include "module/interface.h"
 
 void sendPv(int depth, int score, const Move *pv, int flag) {

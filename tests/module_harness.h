@@ -17,7 +17,7 @@
 #include "engine/board/game/game.h"
 #include "engine/board/moves/legal_moves.h"
 #include "engine/board/position.h"
-#include "engine/search/driver.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
 #include "module/api.h"
 

@@ -9,7 +9,7 @@
 
 #include "bench/perft_walk.h"
 #include "engine/board/tables/bitboard.h"
-#include "engine/search/history.h"
+#include "engine/search/ordering/history.h"
 
 namespace movetest {
 

@@ -2,7 +2,7 @@
 // linked into this test: depth limits, multi-PV, the single-legal-move stop,
 // mate scores, the easy-move rule and the timer-driven stops.
 #include "engine/board/moves/legal_moves.h"
-#include "engine/search/control.h"
+#include "engine/search/root/control.h"
 #include "module/interface.h"
 #include "tests/module_harness.h"
 

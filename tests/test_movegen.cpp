@@ -5,8 +5,8 @@
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legal_moves.h"
 #include "engine/board/moves/legality.h"
-#include "engine/search/history.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/history.h"
+#include "engine/search/ordering/picker.h"
 #include "tests/move_helpers.h"
 
 using namespace movetest;

@@ -1,6 +1,6 @@
 // Legal-move counts against published perft results, by the plain generators
 // and through the staged picker (every picker path must give the same count).
-#include "engine/search/history.h"
+#include "engine/search/ordering/history.h"
 #include "platform/platform.h"
 #include "tests/move_helpers.h"
 

@@ -25,7 +25,7 @@
 #include "engine/eval/settings.h"
 #include "engine/eval/weights.h"
 #include "engine/search/hash.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/picker.h"
 #include "module/interface.h"
 #include "platform/platform.h"
 

@@ -9,7 +9,7 @@
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legal_moves.h"
 #include "engine/eval/save_slots.h"
-#include "engine/search/control.h"
+#include "engine/search/root/control.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
 #include "tests/search_harness.h"

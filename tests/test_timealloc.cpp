@@ -5,8 +5,8 @@
 #include <climits>
 
 #include "engine/board/game/game.h"
-#include "engine/search/driver.h"
-#include "engine/search/timealloc.h"
+#include "engine/search/root/driver.h"
+#include "engine/search/root/timealloc.h"
 
 namespace {
 

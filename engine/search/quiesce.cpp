@@ -6,10 +6,10 @@
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/eval/prepare.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/picker.h"
 #include "engine/search/quiesce.h"
 #include "engine/search/search.h"
-#include "engine/search/search_internal.h"
+#include "engine/search/node_records.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
 #include "engine/eval/prepare.h"
-#include "engine/search/control.h"
-#include "engine/search/driver.h"
+#include "engine/search/root/control.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/parallel.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/picker.h"
 #include "engine/search/quiesce.h"
 #include "engine/search/search.h"
-#include "engine/search/search_internal.h"
+#include "engine/search/node_records.h"
 #include "engine/search/search_move.h"
 
 bool searchStopped(const Board *b) { return stopFlag.load(std::memory_order_relaxed) || workIsStale(b); }

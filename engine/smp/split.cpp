@@ -7,7 +7,7 @@
 
 #include "engine/board/board_copy.h"
 #include "engine/board/game/game.h"
-#include "engine/search/control.h"
+#include "engine/search/root/control.h"
 #include "engine/search/parallel.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"

@@ -4,8 +4,8 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
-#include "engine/search/history.h"
-#include "engine/search/picker.h"
+#include "engine/search/ordering/history.h"
+#include "engine/search/ordering/picker.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "engine/board/game/game.h"
-#include "engine/search/timealloc.h"
+#include "engine/search/root/timealloc.h"
 
 TimeControl timeControl;
 int32_t softTimeMs;

@@ -3,8 +3,8 @@
 // out of range halve the whole table.
 #include <cstring>
 
-#include "engine/search/history.h"
-#include "engine/search/search_internal.h"
+#include "engine/search/ordering/history.h"
+#include "engine/search/node_records.h"
 
 HistoryTable historyTable;
 

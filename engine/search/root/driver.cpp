@@ -10,14 +10,14 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
-#include "engine/search/control.h"
-#include "engine/search/driver.h"
+#include "engine/search/root/control.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
-#include "engine/search/history.h"
+#include "engine/search/ordering/history.h"
 #include "engine/search/parallel.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
-#include "engine/search/timealloc.h"
+#include "engine/search/root/timealloc.h"
 #include "platform/platform.h"
 
 Stopwatch searchClock;

@@ -1,5 +1,5 @@
 // The search's control words and hooks.
-#include "engine/search/control.h"
+#include "engine/search/root/control.h"
 
 std::atomic<int> searchState{0};
 std::atomic<int> stopFlag{0};
