@@ -59,10 +59,10 @@ void beginSearchControl() {
   ENGINE_ASSERT(pthread_mutex_lock(&controlMutex) == 0);
   if (ponderLatch) {
     ponderLatch = 0;
-    if (searchState.load() == 2) searchState.store(1);
+    if (searchState.load() == SEARCH_PONDERING) searchState.store(SEARCH_RUNNING);
   }
   searchRunning = 1;
-  if (searchState.load() != 2 && softTimeMs > 0 && timerHook) timerHook(softTimeMs, hardTimeMs);
+  if (searchState.load() != SEARCH_PONDERING && softTimeMs > 0 && timerHook) timerHook(softTimeMs, hardTimeMs);
   ENGINE_ASSERT(pthread_mutex_unlock(&controlMutex) == 0);
 }
 
@@ -183,23 +183,23 @@ static void opRunSearch(int multiPv, int ponder) {
   // the smallest one rather than writing through a null table.
   if (!hashTable.entries) allocHashTable(&hashTable, MIN_HASH_BYTES);
   rootPosition.pg->engineSide = rootPosition.side;
-  searchState.store(ponder ? 2 : 1);
+  searchState.store(ponder ? SEARCH_PONDERING : SEARCH_RUNNING);
   iterativeSearch(&rootPosition, multiPv);
-  while (searchState.load() == 2 && !stopFlag.load()) platformSleep100();
-  searchState.store(0);
+  while (searchState.load() == SEARCH_PONDERING && !stopFlag.load()) platformSleep100();
+  searchState.store(SEARCH_IDLE);
   if (timerHook) timerHook(0, 0);  // no timer of this search outlives it
 }
 
 static void opPonderHit() {
   ENGINE_ASSERT(pthread_mutex_lock(&controlMutex) == 0);
-  if (searchState.load() == 2) {
+  if (searchState.load() == SEARCH_PONDERING) {
     if (searchRunning) {
       if (iterationDone.load() && timeUp.load()) stopFlag.store(1);
       // The time allocated at the search start counts again from now.
       if (softTimeMs > 0 && timerHook) timerHook(softTimeMs, hardTimeMs);
     }
-    searchState.store(1);
-  } else if (searchState.load() == 0 && !searchRunning) {
+    searchState.store(SEARCH_RUNNING);
+  } else if (searchState.load() == SEARCH_IDLE && !searchRunning) {
     ponderLatch = 1;  // the ponder search has not started yet
   }
   ENGINE_ASSERT(pthread_mutex_unlock(&controlMutex) == 0);
@@ -207,7 +207,7 @@ static void opPonderHit() {
 
 static int opStopSearch() {
   stopFlag.store(1);
-  searchState.store(1);
+  searchState.store(SEARCH_RUNNING);
   return 1;
 }
 

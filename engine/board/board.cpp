@@ -2,7 +2,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/board/board.h"
+#include "engine/board/position.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 
@@ -48,8 +48,8 @@ void initBoard(Board *b) {
   b->endRecordBySide[2] = &b->pieces[32];
   b->white.other = &b->black;
   b->black.other = &b->white;
-  b->white.quiesceMask = ~0x1000;
-  b->black.quiesceMask = ~0x2000;
+  b->white.quiesceMask = ~STATUS_WHITE_CAPTURES;
+  b->black.quiesceMask = ~STATUS_BLACK_CAPTURES;
   b->engineSide = 1;
   b->tempo = 1;
   b->nodeCount = 0;

@@ -46,7 +46,7 @@ void updateHashKey(Position *child) {
   const PieceRecord *captured = child->capturedPiece;
   bool tookPiece = captured != b->end();
   if (tookPiece) k ^= pieceKey(captured->kind, t);
-  if (child->nodeFlags & 1) {
+  if (child->nodeFlags & NODE_SPECIAL_MOVE) {
     int mover = parent->side;
     if (moved->kind->kind == PAWN) {
       // e.p.: the captured pawn stood behind the target square

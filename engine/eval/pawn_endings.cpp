@@ -42,7 +42,7 @@ bool holdsPawn(const Board *b, int s) {
     if (ahead == 32 && rankOf(D) != lastRank && !enemyHasPawns) candidate = true;
   } else {
     const PieceRecord *bishop = findPiece(b, own, BISHOP);
-    if (!bishop || !activeSettings.reserved2) return false;
+    if (!bishop || !cannotWinRule()) return false;
     int parity = (fileOf(P) + rankOf(bishop->square) + fileOf(bishop->square)) & 1;
     if (parity != (s > 0 ? 0 : 1)) return false;
     bool kingBehind = s > 0 ? rankOf(K) < rankOf(D) : rankOf(K) > rankOf(D);
@@ -73,6 +73,6 @@ bool finalTest(const Position *pos) {
 
 void kingPawnTerm(Position *pos) {
   const Board *b = pos->pg;
-  if (b->kinds[WHITE_PAWN].count == 1 && holdsPawn(b, +1) && finalTest(pos)) pos->statusFlags |= 0x20;
-  if (b->kinds[BLACK_PAWN].count == 1 && holdsPawn(b, -1) && finalTest(pos)) pos->statusFlags |= 0x40;
+  if (b->kinds[WHITE_PAWN].count == 1 && holdsPawn(b, +1) && finalTest(pos)) pos->statusFlags |= WHITE_CANNOT_WIN;
+  if (b->kinds[BLACK_PAWN].count == 1 && holdsPawn(b, -1) && finalTest(pos)) pos->statusFlags |= BLACK_CANNOT_WIN;
 }

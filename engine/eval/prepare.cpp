@@ -56,7 +56,7 @@ void refreshCastling(Position *pos) {
 // lower while the builder runs), or null.
 PieceKind *hangingKind(Position *pos) {
   Board *b = pos->pg;
-  if (pos->capturedPiece == b->end() && !(pos->nodeFlags & 1)) return nullptr;
+  if (pos->capturedPiece == b->end() && !(pos->nodeFlags & NODE_SPECIAL_MOVE)) return nullptr;
   int to = realTo(pos->lastMove);
   if (!onBoard(to)) return nullptr;
   PieceRecord *target = b->at(to);
@@ -81,7 +81,7 @@ void scoreFromBuilder(Position *pos, int e) {
   int t = b->tempo;
   searchMargin.store(t - scoreOffset - 10, std::memory_order_relaxed);
   int m = (pos->side < 0 ? -e : e) + t / 2;
-  if (pos->statusFlags & 0x400) {
+  if (pos->statusFlags & STATUS_SHRINK_IN_SCORE) {
     int o = b->drawShrink;
     if (m >= (3 * o) / 2) {
       m -= o;

@@ -84,13 +84,13 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
     for (int i = 0; i < 4; i++) {
       HashEntry *e = bucket + i;
       uint32_t w = loadWord(e);
-      if ((loadDepth(e) == 0 && (w & 0xFF) == 0) || loadKey(e) == key) {
+      if ((loadDepth(e) == 0 && (w & ENTRY_LOCK) == 0) || loadKey(e) == key) {
         choice = e;
         break;
       }
       int age = (t->generation - loadGeneration(e)) & 15;
       int value = age * 256 - loadDepth(e);
-      if ((w & 0xFF) == 0 && value > best) {
+      if ((w & ENTRY_LOCK) == 0 && value > best) {
         best = value;
         fallback = e;
       }
@@ -98,7 +98,7 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
     HashEntry *e = choice ? choice : fallback;
     if (!e) return nullptr;
     uint32_t w = loadWord(e);
-    uint32_t lock = w & 0xFF;
+    uint32_t lock = w & ENTRY_LOCK;
     if (lock == 0) {
       if (!entryLockWord(e)->compare_exchange_strong(w, w | (uint32_t)owner, std::memory_order_acq_rel))
         continue;
@@ -131,12 +131,12 @@ void newSearchGeneration(HashTable *t, int flag) {
   if (!t->entries) return;
   for (int i = gameRecord.historyKeyCount - 1; i >= 0; i--) {
     uint32_t found = 0;
-    HashEntry *e = lockHashEntry(t, gameRecord.historyKeys[i], 255, 1, &found);
+    HashEntry *e = lockHashEntry(t, gameRecord.historyKeys[i], HISTORY_MARK_DEPTH, HISTORY_MARK_OWNER, &found);
     if (!e) continue;
     uint32_t marks;
-    if (!(found & 0x2000)) marks = 0x2001;
-    else if (found & 0x1000) marks = 0x3801;
-    else marks = 0x3001;
+    if (!(found & ENTRY_ON_PATH)) marks = ENTRY_ON_PATH | HISTORY_MARK_OWNER;
+    else if (found & ENTRY_SEEN_TWICE) marks = ENTRY_ON_PATH | ENTRY_SEEN_TWICE | ENTRY_SEEN_THRICE | HISTORY_MARK_OWNER;
+    else marks = ENTRY_ON_PATH | ENTRY_SEEN_TWICE | HISTORY_MARK_OWNER;
     storeDepth(e, 255);
     entryLockWord(e)->store(marks, std::memory_order_release);  // score 0, lock byte 1 stays
   }

@@ -7,9 +7,22 @@
 
 #include "engine/board/position.h"
 
+// The flags word of an entry: the low byte is the lock owner (0 free, 1 the
+// game-history marks, else a thread id); the high byte holds these bits.
+constexpr uint32_t ENTRY_LOCK = 0xFF;
+constexpr uint32_t ENTRY_FLAG_BITS = 0xFF00;
+constexpr uint32_t ENTRY_UPPER_BOUND = 0x4000;  // the node failed low: the score is at most this
+constexpr uint32_t ENTRY_LOWER_BOUND = 0x8000;  // the node failed high: the score is at least this
+constexpr uint32_t ENTRY_BOUNDS = ENTRY_UPPER_BOUND | ENTRY_LOWER_BOUND;  // both: exact
+constexpr uint32_t ENTRY_ON_PATH = 0x2000;  // on the holder's current path; with lock 1 a game position
+constexpr uint32_t ENTRY_SEEN_TWICE = 0x1000;   // a game position met twice
+constexpr uint32_t ENTRY_SEEN_THRICE = 0x0800;  // ... three or more times
+constexpr uint32_t HISTORY_MARK_OWNER = 1;      // lock byte of the game-history marks
+constexpr int HISTORY_MARK_DEPTH = 255;         // depth byte of a game-history mark
+
 struct HashEntry {
   uint64_t key;
-  uint16_t flags;  // low byte lock owner (0 free); high byte search flags / history marks
+  uint16_t flags;  // ENTRY_* bits and the lock byte
   int16_t score;
   Move move;
   uint8_t depth;       // depth * 2 + flag bit; 0 empty, 255 history mark

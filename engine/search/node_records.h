@@ -20,7 +20,7 @@ inline bool answersThreat(const Position *pos, int from, int to, bool enPassant)
 }
 // Is the move an e.p. capture in this position?
 inline bool isEnPassant(const Position *pos, const PieceRecord *mover, int to) {
-  return mover->desc.kind == PAWN && (pos->nodeFlags & 4) && to == pos->epSquare &&
+  return mover->desc.kind == PAWN && (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare &&
          isEmpty(pieceOn(pos->pg, to)) && fileOf(to) != fileOf(mover->square);
 }
 // Gain of a move by the mover's prepared table plus the value taken.
@@ -37,7 +37,7 @@ inline void initChildRecord(Position *c, Board *b) {
   c->childKillers[0] = c->childKillers[1] = NO_MOVE;
   c->threatMove = c->pendingThreat = c->lastMove = c->hashMove = c->unresolvedThreat = NO_MOVE;
   c->threatTarget = c->capturedPiece = &b->sentinel;
-  c->futilityGap = -9999;
+  c->futilityGap = -MATE_SCORE;
   c->epSquare = NO_SQUARE;
 }
 // The per-node words of a freshly made child that make-move leaves alone.
@@ -51,7 +51,7 @@ inline void afterMake(const Position *node, Position *c) {
   c->hashMove = NO_MOVE;
   c->inCheck = 0;
   c->hashEntry = nullptr;
-  c->futilityGap = -9999;
+  c->futilityGap = -MATE_SCORE;
   c->quietStart = c->moveList;
 }
 // Copy of a node's body into a scratch record with an empty move stack.

@@ -28,7 +28,7 @@ bool threatIsGone(Position *child, Move threat) {
   makeMove(child, threat, &g);
   afterMake(child, &g);
   int bound = std::max(-child->score - 6, g.score);
-  int r = (g.statusFlags & 0x800) ? g.score : quiesce(&g, bound + 1, bound, nullptr);
+  int r = (g.statusFlags & STATUS_RESULT_FIXED) ? g.score : quiesce(&g, bound + 1, bound, nullptr);
   unmakeMove(&g);
   return r > bound;
 }
@@ -59,16 +59,16 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   Board *b = pos->pg;
   const int margin = searchMargin.load(std::memory_order_relaxed);
   pos->futilityGap = margin + alpha - pos->score;
-  if (!(pos->nodeFlags & 8) && beta == alpha + 1 && pos->score >= beta + 8) return beta;
+  if (!(pos->nodeFlags & NODE_THREAT) && beta == alpha + 1 && pos->score >= beta + 8) return beta;
 
-  const bool capturesOnly = (pos->nodeFlags & 0x40) != 0;
+  const bool capturesOnly = (pos->nodeFlags & NODE_CAPTURES_ONLY) != 0;
   const int lastTo = realTo(pos->lastMove);
   if (!capturesOnly) {
     const KillerPair kp = readKillers(killers);
     if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && isValidSeed(pos, kp.second))
       pushMove(pos, kp.second);
     if (isValidSeed(pos, kp.first)) pushMove(pos, kp.first);
-    if (pos->nodeFlags & 8) {
+    if (pos->nodeFlags & NODE_THREAT) {
       int t = moveToByte(pos->threatMove);
       if (onBoard(t)) {
         Move reply = pos->ownPieces->threatReplies[t + 8];
@@ -77,14 +77,14 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
     }
     seedRecaptures(pos, lastTo);
   }
-  if (threatSet(pos->pendingThreat) && !(pos->nodeFlags & 0x8000) && isValidSeed(pos, pos->pendingThreat))
+  if (threatSet(pos->pendingThreat) && !(pos->nodeFlags & NODE_NO_PENDING_PUSH) && isValidSeed(pos, pos->pendingThreat))
     pushMove(pos, pos->pendingThreat);
 
   pos->movesTried = 0;
   PickerMemory seen;
   clearPickerMemory(&seen);
-  const bool inCheck = (pos->nodeFlags & 8) && kindAt(pos->threatTarget) == KING;
-  const bool threatened = (pos->nodeFlags & 8) != 0;
+  const bool inCheck = (pos->nodeFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING;
+  const bool threatened = (pos->nodeFlags & NODE_THREAT) != 0;
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -126,7 +126,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
       clearLine(childLine);
       makeMove(pos, m, &child);
       afterMake(pos, &child);
-      if (child.statusFlags & 0x800) {
+      if (child.statusFlags & STATUS_RESULT_FIXED) {
         childScore = child.score;
         unmakeMove(&child);
         break;
@@ -152,16 +152,16 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
         if (r != NO_SQUARE && r == kingSquare(b, child.side)) {
           child.threatMove = makeMoveWord(to, r);
           child.threatTarget = pieceOn(b, r);
-          child.nodeFlags |= 8;
+          child.nodeFlags |= NODE_THREAT;
         }
       }
       int extension = 0;
       if (threatSet(child.pendingThreat) && to != realTo(pos->pendingThreat) && depth == 1 &&
-          (child.nodeFlags & 8) && realTo(child.pendingThreat) != to && !(pos->nodeFlags & 0x400)) {
+          (child.nodeFlags & NODE_THREAT) && realTo(child.pendingThreat) != to && !(pos->nodeFlags & NODE_EXTENDED)) {
         if (pass == 1) {
-          child.nodeFlags |= 0x240;
+          child.nodeFlags |= NODE_CAPTURES_ONLY | NODE_SCOUT;
         } else {
-          child.nodeFlags |= 0x400;
+          child.nodeFlags |= NODE_EXTENDED;
           extension = depth;
         }
       }
@@ -175,23 +175,23 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
         alphaC = 0;
       }
       if (inCheck && anyQueen(b) &&
-          (b->material >= richMaterial ? !(pos->statusFlags & 0x80) : depth == 1) &&
-          to != moveFrom(pos->threatMove) && !(pos->nodeFlags & 0x400)) {
+          (b->material >= richMaterial ? !(pos->statusFlags & STATUS_NO_CHECK_EXTENSION) : depth == 1) &&
+          to != moveFrom(pos->threatMove) && !(pos->nodeFlags & NODE_EXTENDED)) {
         if (pass == 1) {
-          child.nodeFlags |= 0x200;
+          child.nodeFlags |= NODE_SCOUT;
         } else {
-          child.nodeFlags |= 0x400;
-          if (depth == 0) child.statusFlags |= 0x80;
+          child.nodeFlags |= NODE_EXTENDED;
+          if (depth == 0) child.statusFlags |= STATUS_NO_CHECK_EXTENSION;
           extension = 1;
           alphaC = std::max(alphaC, child.score);
         }
       }
-      const bool scout = (child.nodeFlags & 0x200) != 0;
+      const bool scout = (child.nodeFlags & NODE_SCOUT) != 0;
       if (scout) alphaC = -alpha - 1;
       if (extension > 0) {
         childScore = searchFrontier(&child, extension, -alpha, alphaC, pos->childKillers, childLine);
-      } else if ((child.nodeFlags & 8) && child.threatKind <= 2) {
-        child.statusFlags |= 0x100;
+      } else if ((child.nodeFlags & NODE_THREAT) && child.threatKind <= 2) {
+        child.statusFlags |= STATUS_CHECKED_AT_FRONTIER;
         childScore = searchFrontier(&child, 0, -alpha, alphaC, pos->childKillers, childLine);
       } else {
         childScore = quiesceChecks(&child, -alpha, alphaC, pos->childKillers, childLine);
@@ -213,12 +213,12 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
         return result;
       }
       copyLine(pv + 1, childLine, PV_LENGTH - 1);
-      if (pos->futilityGap != -9999) pos->futilityGap = result + margin - pos->score;
+      if (pos->futilityGap != -MATE_SCORE) pos->futilityGap = result + margin - pos->score;
       alpha = result;
     }
   }
 
-  if (capturesOnly || (alpha != -9999 && pos->movesTried > 0)) return alpha;
+  if (capturesOnly || (alpha != -MATE_SCORE && pos->movesTried > 0)) return alpha;
   return sideInCheck(pos) ? pos->matedScore : 0;
 }
 
@@ -243,10 +243,10 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
 
   // Captures only: the picker stops after its capture stage.
   const int savedFlags = pos->nodeFlags;
-  pos->nodeFlags |= 0x40;
+  pos->nodeFlags |= NODE_CAPTURES_ONLY;
   PickerMemory seen;
   clearPickerMemory(&seen);
-  const bool checked = (savedFlags & 8) && kindAt(pos->threatTarget) == KING && pos->threatKind == 0;
+  const bool checked = (savedFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING && pos->threatKind == 0;
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -266,7 +266,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
     makeMove(pos, m, &child);
     afterMake(pos, &child);
     int childScore;
-    if (child.statusFlags & 0x800) {
+    if (child.statusFlags & STATUS_RESULT_FIXED) {
       childScore = child.score;
     } else {
       int alphaC = -beta;
@@ -279,7 +279,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
       child.statusFlags &= pos->ownPieces->quiesceMask;
       if (!settled) {
         bool isCapture = !isEmpty(target) || ep;
-        if (!(child.statusFlags & 0x3000) || (m == pos->pendingThreat && !(pos->statusFlags & 0x100))) {
+        if (!(child.statusFlags & (STATUS_WHITE_CAPTURES | STATUS_BLACK_CAPTURES)) || (m == pos->pendingThreat && !(pos->statusFlags & STATUS_CHECKED_AT_FRONTIER))) {
           childScore = quiesce(&child, -alpha, alphaC, nullptr);
         } else if (checked && isCapture && !answersThreat(pos, from, to, ep)) {
           childScore = MATE_SCORE;  // leaves the king in check

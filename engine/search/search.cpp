@@ -46,14 +46,14 @@ void buildNullChild(const Position *node, Position *n) {
   n->threatMove = NO_MOVE;
   n->threatTarget = &b->sentinel;
   n->childKillers[0] = n->childKillers[1] = NO_MOVE;
-  n->futilityGap = -9999;
+  n->futilityGap = -MATE_SCORE;
   n->movesTried = 0;
   n->inCheck = 0;
   n->hashMove = n->unresolvedThreat = NO_MOVE;
   if (threatSet(node->pendingThreat) && onBoard(realTo(node->pendingThreat))) {
     n->threatMove = node->pendingThreat;
     n->threatTarget = pieceOn(b, realTo(node->pendingThreat));
-    n->nodeFlags |= 8;
+    n->nodeFlags |= NODE_THREAT;
   }
 }
 
@@ -98,14 +98,14 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
   const int margin = searchMargin.load(std::memory_order_relaxed);
 
   // 1-3: futility base, mate distance, hook
-  pos->futilityGap = (depth < 3 && !(pos->nodeFlags & 2)) ? alpha + margin - pos->score : -9999;
+  pos->futilityGap = (depth < 3 && !(pos->nodeFlags & NODE_NO_FUTILITY)) ? alpha + margin - pos->score : -MATE_SCORE;
   if (beta <= pos->matedScore) return beta;
   if (depth > 4 && nodeHook) {
     nodeHook();
     if (searchStopped(b)) return alpha;
   }
 
-  const bool capturesOnly = (pos->nodeFlags & 0x40) != 0;
+  const bool capturesOnly = (pos->nodeFlags & NODE_CAPTURES_ONLY) != 0;
   const int lastTo = realTo(pos->lastMove);
 
   // 4: killers, threat replies and the capture of the target square
@@ -117,7 +117,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
     }
     // the piece that just moved (none after an under-promotion, whose to-byte is negative)
     int target = (int8_t)moveToByte(pos->lastMove) < 0 ? NO_SQUARE : moveToByte(pos->lastMove);
-    if (pos->nodeFlags & 8) {
+    if (pos->nodeFlags & NODE_THREAT) {
       int t = moveToByte(pos->threatMove);
       if (onBoard(t)) {
         Move newer = pos->ownPieces->threatReplies[t + 8], older = pos->ownPieces->threatReplies[t];
@@ -133,16 +133,16 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
   // 5: the pending capture, then the table
   pos->bestScore = alpha;
-  if (threatSet(pos->pendingThreat) && !(pos->nodeFlags & 0x8000) && isValidSeed(pos, pos->pendingThreat))
+  if (threatSet(pos->pendingThreat) && !(pos->nodeFlags & NODE_NO_PENDING_PUSH) && isValidSeed(pos, pos->pendingThreat))
     pushMove(pos, pos->pendingThreat);
   pos->hashMove = NO_MOVE;
   pos->savedBeta = beta;
-  pos->scoreCeiling = 9999;
-  pos->boundFlags = 0x4000;
+  pos->scoreCeiling = MATE_SCORE;
+  pos->boundFlags = ENTRY_UPPER_BOUND;
 
   // 6: probe, cut and repetition
   HeldEntry held;
-  int d2 = 2 * depth + ((pos->nodeFlags & 8) ? 1 : 0);
+  int d2 = 2 * depth + ((pos->nodeFlags & NODE_THREAT) ? 1 : 0);
   if (d2 > 254) d2 = 254;
   int hs = 0, hd = 0;
   if (!excluded) {
@@ -150,25 +150,25 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
     held.entry = lockHashEntry(&hashTable, pos->key, d2, b->threadId, &w);
     if (held.entry) {
       held.word = w;
-      held.mine = (w & 0xFF) == 0;
+      held.mine = (w & ENTRY_LOCK) == 0;
       hs = (int16_t)(w >> 16);
       hd = __atomic_load_n(&held.entry->depth, __ATOMIC_RELAXED);  // other threads may rewrite it
       Move stored = __atomic_load_n(&held.entry->move, __ATOMIC_RELAXED);
-      pos->boundFlags = w & 0xFF00;
-      int lock = w & 0xFF;
-      bool repeats = (w & 0x2000) && (lock == 1 || lock == b->threadId || lock == b->masterBoard->threadId);
+      pos->boundFlags = w & ENTRY_FLAG_BITS;
+      int lock = w & ENTRY_LOCK;
+      bool repeats = (w & ENTRY_ON_PATH) && (lock == HISTORY_MARK_OWNER || lock == b->threadId || lock == b->masterBoard->threadId);
       bool noCut = false, dropped = false;
       if (hd != 0) {
         noCut = pos->parent && retracts(stored, pos->parent->lastMove) && pos->halfMoveClock > 1 && hs > 0 && !repeats;
         if (!noCut) {
-          if ((pos->nodeFlags & 0x200) && hs < beta && (w & 0x4000)) {
+          if ((pos->nodeFlags & NODE_SCOUT) && hs < beta && (w & ENTRY_UPPER_BOUND)) {
             held.release();
             return alpha;
           }
-          if ((d2 <= hd + 3 || (beta + 29 < hs && (w & 0x8000))) && threatSet(stored)) {
+          if ((d2 <= hd + 3 || (beta + 29 < hs && (w & ENTRY_LOWER_BOUND))) && threatSet(stored)) {
             if (isPseudoLegal(pos, stored)) {
               pos->hashMove = stored;
-              pos->scoreCeiling = (w & 0x4000) ? hs : 9999;
+              pos->scoreCeiling = (w & ENTRY_UPPER_BOUND) ? hs : MATE_SCORE;
             } else {  // not a move of this position: the entry is not used at all
               held.release();
               held.entry = nullptr;
@@ -188,7 +188,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
           held.release();
           return 0;
         }
-        if (!(pos->boundFlags & 0x4000)) {
+        if (!(pos->boundFlags & ENTRY_UPPER_BOUND)) {
           if (alpha < hs && (!capturesOnly || capturesOnlyMove(pos, pos->hashMove))) {
             pos->bestScore = alpha = hs;
             if (alpha >= beta) {
@@ -197,7 +197,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
             }
           }
         } else {
-          if ((pos->boundFlags & 0xC000) == 0xC000) {
+          if ((pos->boundFlags & ENTRY_BOUNDS) == ENTRY_BOUNDS) {
             held.release();
             return hs;
           }
@@ -208,22 +208,22 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
           }
         }
       }
-      pos->boundFlags = 0x4000;
+      pos->boundFlags = ENTRY_UPPER_BOUND;
       if (capturesOnly) d2--;
     }
   }
 
   // 7-8
-  pos->inCheck = (pos->nodeFlags & 8) && kindAt(pos->threatTarget) == KING;
+  pos->inCheck = (pos->nodeFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING;
   Position scratch;
   Move line[PV_LENGTH];
   bool nullCut = false;
 
   if (depth < 3) {
-    pos->scoreCeiling = 9999;
+    pos->scoreCeiling = MATE_SCORE;
   } else {
     // 9: null move
-    if (b->material != 0 && pos->parent && !(pos->nodeFlags & 8) && beta <= MATE_BOUND) {
+    if (b->material != 0 && pos->parent && !(pos->nodeFlags & NODE_THREAT) && beta <= MATE_BOUND) {
       buildNullChild(pos, &scratch);
       const KillerPair ck = readKillers(pos->childKillers);
       alignas(4) Move nk[2] = {ck.first, ck.second};
@@ -241,7 +241,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
         }
         if (cut) {
           pv[0] = NO_MOVE;
-          pos->boundFlags = 0x8000;
+          pos->boundFlags = ENTRY_LOWER_BOUND;
           pos->movesTried = 1;
           alpha = score;
           nullCut = true;
@@ -251,21 +251,21 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
     if (!nullCut) {
       // 10: singular test
-      if (depth >= 7 && !capturesOnly && held.entry && pos->hashMove != NO_MOVE && (held.word & 0x8000) &&
-          hd >= depth - 3 && hs > -9900) {
+      if (depth >= 7 && !capturesOnly && held.entry && pos->hashMove != NO_MOVE && (held.word & ENTRY_LOWER_BOUND) &&
+          hd >= depth - 3 && hs > -MATE_FOUND) {
         copyNode(&scratch, pos);
         Move ex[2] = {NO_MOVE, pos->hashMove};
         const KillerPair kp = readKillers(killers);
         alignas(4) Move sk[2] = {kp.first, kp.second};
         clearLine(line);
         int r = search(&scratch, depth / 2, hs - 26, hs - 27, sk, line, &ex[1]);
-        if (r <= hs - 27) pos->nodeFlags |= 0x20;
+        if (r <= hs - 27) pos->nodeFlags |= NODE_SINGULAR;
       }
       // 11-12: internal search for a hash move
       pos->savedBeta = beta;
       if (pos->hashMove == NO_MOVE) {
         if (depth < 5) {
-          pos->scoreCeiling = 9999;
+          pos->scoreCeiling = MATE_SCORE;
         } else if (!pos->parent && depth == currentDepth && moveSet(readKillers(killers).first)) {
           const KillerPair kp = readKillers(killers);
           if (moveSet(kp.second) && isPseudoLegal(pos, kp.second)) pushMove(pos, kp.second);
@@ -285,18 +285,18 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       }
       // 13: local narrowing near the root
       bool nearRoot = !pos->parent || !pos->parent->parent || !pos->parent->parent->parent;
-      if ((nearRoot || beta == MATE_SCORE) && alpha <= MATE_BOUND && pos->scoreCeiling > -9999) {
+      if ((nearRoot || beta == MATE_SCORE) && alpha <= MATE_BOUND && pos->scoreCeiling > -MATE_SCORE) {
         pos->scoreCeiling += 45;
         beta = std::max(pos->scoreCeiling, alpha + 1);
         beta = std::min(beta, pos->savedBeta);
       } else {
-        pos->scoreCeiling = 9999;
+        pos->scoreCeiling = MATE_SCORE;
       }
       // 14: quiescence pre-search
       if (!capturesOnly) {
         copyNode(&scratch, pos);
         scratch.score += 25;
-        scratch.statusFlags |= 0x180;
+        scratch.statusFlags |= STATUS_NO_CHECK_EXTENSION | STATUS_CHECKED_AT_FRONTIER;
         alignas(4) Move qk[2] = {pos->hashMove, NO_MOVE};
         clearLine(line);
         int r;
@@ -308,10 +308,10 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
         }
         pos->bestScore = r;
         if (moveSet(line[0]) && pos->parent && isPseudoLegal(pos, line[0])) pushMove(pos, line[0]);
-        if (pos->bestScore >= 9901) pos->hashMove = NO_MOVE;
+        if (pos->bestScore > MATE_FOUND) pos->hashMove = NO_MOVE;
       }
-      if (held.mine) entryLockWord(held.entry)->fetch_or(0x2000, std::memory_order_relaxed);
-      pos->nodeFlags |= 0x800;
+      if (held.mine) entryLockWord(held.entry)->fetch_or(ENTRY_ON_PATH, std::memory_order_relaxed);
+      pos->nodeFlags |= NODE_SORTED_QUIETS;
     }
   }
 
@@ -339,7 +339,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
         continue;
       }
       pos->unresolvedThreat = NO_MOVE;
-      if ((pos->nodeFlags & 8) && !answersThreat(pos, from, to, ep)) {
+      if ((pos->nodeFlags & NODE_THREAT) && !answersThreat(pos, from, to, ep)) {
         if (pos->inCheck && kindAt(target) != KING) continue;
         pos->unresolvedThreat = pos->threatMove;
       }
@@ -356,7 +356,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       }
       int a = loadShared(&alpha), bt = loadShared(&beta);
       if (a >= bt) break;
-      if (pos->scoreCeiling < bt && a < 9000) storeShared(&beta, pos->scoreCeiling > a ? pos->scoreCeiling : a + 1);
+      if (pos->scoreCeiling < bt && a < DECISIVE_SCORE) storeShared(&beta, pos->scoreCeiling > a ? pos->scoreCeiling : a + 1);
     }
     // 18: wait for the helpers of this node
     if (b->splitPoint == pos) endSplitHook(pos);
@@ -364,11 +364,11 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
   // 19: result and the mate test
   int result = loadShared(&alpha);
-  if (!capturesOnly && (result == -9999 || movesTriedOf(pos) == 0)) result = sideInCheck(pos) ? pos->matedScore : 0;
+  if (!capturesOnly && (result == -MATE_SCORE || movesTriedOf(pos) == 0)) result = sideInCheck(pos) ? pos->matedScore : 0;
 
   // 20: store
   if (held.entry && held.mine) {
-    bool skip = ((result == hs || (held.word & 0xC000) != (uint32_t)(pos->boundFlags & 0xC000)) && d2 < hd) ||
+    bool skip = ((result == hs || (held.word & ENTRY_BOUNDS) != (uint32_t)(pos->boundFlags & ENTRY_BOUNDS)) && d2 < hd) ||
                 (capturesOnly && result < beta) || searchStopped(b);
     if (skip) {
       held.release();
@@ -378,7 +378,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       // goes out with the flags word that releases the entry
       if (moveSet(pv[0])) __atomic_store_n(&e->move, pv[0], __ATOMIC_RELAXED);
       __atomic_store_n(&e->depth, (uint8_t)d2, __ATOMIC_RELAXED);
-      uint32_t word = (uint32_t)(pos->boundFlags & 0xC000) | ((uint32_t)(uint16_t)(int16_t)result << 16);
+      uint32_t word = (uint32_t)(pos->boundFlags & ENTRY_BOUNDS) | ((uint32_t)(uint16_t)(int16_t)result << 16);
       entryLockWord(e)->store(word, std::memory_order_release);
       held.mine = false;
     }

@@ -34,7 +34,7 @@ namespace {
 bool epCapturable(const Position *c) {
   const Board *b = c->pg;
   int ep = c->epSquare;
-  if (!(c->nodeFlags & 4) || !onBoard(ep)) return false;
+  if (!(c->nodeFlags & NODE_EP_VALID) || !onBoard(ep)) return false;
   int pawnCode = c->side > 0 ? WHITE_PAWN : BLACK_PAWN;
   int a = c->side > 0 ? ep - 15 : ep + 15, bsq = c->side > 0 ? ep - 17 : ep + 17;
   for (int sq : {a, bsq})
@@ -78,10 +78,10 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
   PieceRecord *mover = pieceOn(b, from);
   const int moverKind = mover->desc.kind, moverCode = mover->desc.code;
   const bool castles = moverKind == KING && (S - from == 2 || S - from == -2);
-  const bool sharedCopy = (node->nodeFlags & 0x2000) != 0;
+  const bool sharedCopy = (node->nodeFlags & NODE_SHARED_SPLIT) != 0;
   const bool shared = sharedCopy || b->splitPoint == node;
-  const bool nodeCO = (node->nodeFlags & 0x40) != 0;
-  const bool nodeScout = (node->nodeFlags & 0x200) != 0;
+  const bool nodeCO = (node->nodeFlags & NODE_CAPTURES_ONLY) != 0;
+  const bool nodeScout = (node->nodeFlags & NODE_SCOUT) != 0;
   const bool atRoot = node->parent == nullptr;
   const bool rootOfIteration = atRoot && depth == currentDepth;
   const bool excludedEmpty = !excluded || moveFrom(*excluded) == NO_SQUARE;
@@ -135,7 +135,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     if (atRoot) rootOnHashMove.store(isHash ? 1 : 0, std::memory_order_relaxed);
 
     // 4: a result fixed by make-move
-    if (!scored && (child->statusFlags & 0x800)) {
+    if (!scored && (child->statusFlags & STATUS_RESULT_FIXED)) {
       childScore = child->score;
       scored = true;
     }
@@ -158,7 +158,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
           scored = true;
         }
       }
-      if (!scored && loadShared(alphaP) == -9999 && !full) full = 1;
+      if (!scored && loadShared(alphaP) == -MATE_SCORE && !full) full = 1;
     }
 
     if (!scored) {
@@ -170,7 +170,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
           node->unresolvedThreat = NO_MOVE;
       }
       // 7: the attacker's new target once the threat was answered
-      if ((node->nodeFlags & 8) && !threatSet(node->unresolvedThreat)) {
+      if ((node->nodeFlags & NODE_THREAT) && !threatSet(node->unresolvedThreat)) {
         int asq = moveFrom(node->threatMove), oldTarget = moveToByte(node->threatMove);
         if (onBoard(asq)) {
           PieceRecord *attacker = pieceOn(b, asq);
@@ -192,20 +192,20 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
             childScore = MATE_SCORE;
             scored = true;
           } else if (nodeScout && move != node->pendingThreat) {
-            childScore = 9998;
+            childScore = PRUNED_SCORE;
             scored = true;
           } else {
-            child->nodeFlags |= 0x240;
+            child->nodeFlags |= NODE_CAPTURES_ONLY | NODE_SCOUT;
             cd = depth - 2;
             if (threatSet(child->pendingThreat)) {
-              if ((node->nodeFlags & 0x80) || !(node->nodeFlags & 8) || mover->value <= node->threatTarget->value) {
+              if ((node->nodeFlags & NODE_MATE_THREAT) || !(node->nodeFlags & NODE_THREAT) || mover->value <= node->threatTarget->value) {
                 pushMove(child, m);
               } else {
-                child->nodeFlags |= 0x8000;
+                child->nodeFlags |= NODE_NO_PENDING_PUSH;
                 pushMove(child, child->pendingThreat);
                 pushMove(child, m);
               }
-            } else if ((node->nodeFlags & 8) && mover == node->threatTarget) {
+            } else if ((node->nodeFlags & NODE_THREAT) && mover == node->threatTarget) {
               child->pendingThreat = m;
             } else {
               pushMove(child, m);
@@ -217,14 +217,14 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
 
     bool searched = false;
     if (!scored) {
-      const bool childCO = (child->nodeFlags & 0x40) != 0;
+      const bool childCO = (child->nodeFlags & NODE_CAPTURES_ONLY) != 0;
       // 10: re-preparation in a save slot
       if (!childCO && slot < 0 && cd > 2) {
         bool capQueen = capture && capturedKind == QUEEN;
         bool need = (cd == 3 && capQueen && !nodeScout) || (cd >= 9 && nodeScout);
         if (cd >= 4 && !nodeScout &&
             (moverKind == PAWN || capture || cd >= 9 || isSpecialMove(child) ||
-             ((node->statusFlags & 2) && from == 7) || ((node->statusFlags & 4) && from == 0x77) ||
+             ((node->statusFlags & CASTLE_WHITE_SHORT) && from == 7) || ((node->statusFlags & CASTLE_BLACK_SHORT) && from == 0x77) ||
              (moverKind == KING && b->kingZoneTable && b->kingZoneTable[from] != b->kingZoneTable[S]) ||
              (moverKind == KING && node->inCheck) || capQueen))
           need = true;
@@ -254,85 +254,85 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       if (detect) {
         if (mode > 1) updateHashKey(child);
         searchNullMove(child, node->bestScore, mode);
-        if (cd >= 9 && !full && (!childPT || capture) && !(child->nodeFlags & 8)) child->nodeFlags |= 0x200;
+        if (cd >= 9 && !full && (!childPT || capture) && !(child->nodeFlags & NODE_THREAT)) child->nodeFlags |= NODE_SCOUT;
       } else {
         child->threatKind = 0;
         int r = findAttacker(S, mover, child->allBits, (cd < 5 || childCO) ? 6 : 7);
         if (r == NO_SQUARE) {
-          if (cd > 1 && !nodeCO && !childCO) child->nodeFlags |= 0x200;
+          if (cd > 1 && !nodeCO && !childCO) child->nodeFlags |= NODE_SCOUT;
         } else {
           PieceRecord *target = pieceOn(b, r);
           child->threatMove = makeMoveWord(S, r);
           child->threatTarget = target;
-          child->nodeFlags |= 8;
+          child->nodeFlags |= NODE_THREAT;
           if (!full && movesTriedOf(node) > 0 && moveGain(mover, S, r, target) <= child->score + node->bestScore) {
             child->threatKind = 4;
-            child->nodeFlags |= 0x208;
+            child->nodeFlags |= NODE_THREAT | NODE_SCOUT;
           } else {
             child->threatKind = mover->desc.kind >= kindAt(target) ? 1 : 0;
           }
         }
       }
       // 13: extensions, never two in a row
-      if (!(node->nodeFlags & 0x400)) {
+      if (!(node->nodeFlags & NODE_EXTENDED)) {
         bool ext = false;
-        if (!childCO && ((child->nodeFlags & 0x80) || ((child->nodeFlags & 8) && kindAt(child->threatTarget) == KING)))
+        if (!childCO && ((child->nodeFlags & NODE_MATE_THREAT) || ((child->nodeFlags & NODE_THREAT) && kindAt(child->threatTarget) == KING)))
           ext = true;
         if (!childCO && capture && capturedKind == QUEEN && !anyQueen(b)) ext = true;
-        if ((node->nodeFlags & 0x20) && isHash) ext = true;
+        if ((node->nodeFlags & NODE_SINGULAR) && isHash) ext = true;
         if (!childCO && !nodeCO && capture && nodeLastWasCapture && isHash && move != node->pendingThreat && cd > 2)
           ext = true;
         if (ext) {
           cd++;
-          child->nodeFlags |= 0x400;
+          child->nodeFlags |= NODE_EXTENDED;
         }
       }
       // 14
-      if (!childCO && threatSet(child->pendingThreat) && (child->nodeFlags & 8) && child->threatKind == 0 &&
+      if (!childCO && threatSet(child->pendingThreat) && (child->nodeFlags & NODE_THREAT) && child->threatKind == 0 &&
           S != realTo(node->pendingThreat))
-        child->nodeFlags |= 2;
+        child->nodeFlags |= NODE_NO_FUTILITY;
       // 15: moves out of check
-      if (node->inCheck && !(node->nodeFlags & 0x400)) {
+      if (node->inCheck && !(node->nodeFlags & NODE_EXTENDED)) {
         if (S != moveFrom(node->threatMove) && !full && !isHash) {
-          child->nodeFlags |= 0x200;
+          child->nodeFlags |= NODE_SCOUT;
         } else {
           cd = depth;
-          child->nodeFlags |= 0x400;
+          child->nodeFlags |= NODE_EXTENDED;
         }
       }
       // 16: recaptures at the root
       if (atRoot && !childCO &&
-          (S == lastTo || ((node->nodeFlags & 8) && S == moveFrom(node->threatMove)))) {
+          (S == lastTo || ((node->nodeFlags & NODE_THREAT) && S == moveFrom(node->threatMove)))) {
         cd = depth;
-        child->nodeFlags |= 0x400;
+        child->nodeFlags |= NODE_EXTENDED;
       }
       // 17: reductions
       const bool richQueen = anyQueen(b) && b->material >= richMaterial;
       const bool eligible = !capture && (child->score > -43 - node->score || childCO) &&
-                            (!(child->nodeFlags & 8) || child->threatKind > 2) &&
+                            (!(child->nodeFlags & NODE_THREAT) || child->threatKind > 2) &&
                             !(moverKind == PAWN && (node->ownPieces->marks[S] & 8) && !richQueen);
       int route = 3;  // 2: both reductions, 3: the second alone, 0: none
       if (eligible) {
         route = 2;
         if (atRoot && !isHash && full) route = 0;
-        else if (node->nodeFlags & 8) route = full ? 0 : (!threatSet(child->pendingThreat) ? 3 : 2);
-        if (route == 2 && (node->nodeFlags & 0x20) && isHash) route = 3;
+        else if (node->nodeFlags & NODE_THREAT) route = full ? 0 : (!threatSet(child->pendingThreat) ? 3 : 2);
+        if (route == 2 && (node->nodeFlags & NODE_SINGULAR) && isHash) route = 3;
       }
       if (route == 2) {
-        if (atRoot && !isHash && !full) child->nodeFlags |= 0x200;
+        if (atRoot && !isHash && !full) child->nodeFlags |= NODE_SCOUT;
         cd--;
         if (!full) {
-          if (threatSet(child->pendingThreat)) child->nodeFlags |= 0x240;
+          if (threatSet(child->pendingThreat)) child->nodeFlags |= NODE_CAPTURES_ONLY | NODE_SCOUT;
           if (!isHash &&
               ((cd > 0 && movesTriedOf(node) >= 3) || (moverKind == KING && !castles && b->material > 3399))) {
             cd--;
-            child->nodeFlags |= 0x200;
+            child->nodeFlags |= NODE_SCOUT;
           }
         }
       } else if (route == 3) {
         if (!full && !isHash && cd > 0 && movesTriedOf(node) > 3) {
           cd--;
-          child->nodeFlags |= 0x200;
+          child->nodeFlags |= NODE_SCOUT;
         }
       }
       // 18: single-pawn draws
@@ -351,20 +351,20 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
         } else {
           alphaC = 0;
           if (child->shuffleCount >= 1) {
-            if (!full) child->nodeFlags |= 0x200;
+            if (!full) child->nodeFlags |= NODE_SCOUT;
             else cd++;
           }
         }
       }
       if (!scored) {
-        if (child->nodeFlags & 0x200) alphaC = -alpha - 1;
-        const bool childThreat = (child->nodeFlags & 8) != 0;
+        if (child->nodeFlags & NODE_SCOUT) alphaC = -alpha - 1;
+        const bool childThreat = (child->nodeFlags & NODE_THREAT) != 0;
         if (cd < 1 && (!childThreat || child->threatKind >= 3)) {
           childScore = quiesceChecks(child, betaC, alphaC, node->childKillers, childLine);
-        } else if (cd < 1 && !(child->nodeFlags & 0x1000)) {
+        } else if (cd < 1 && !(child->nodeFlags & NODE_MATERIAL_ZERO)) {
           childScore = searchFrontier(child, 0, betaC, alphaC, node->childKillers, childLine);
         } else {
-          if (child->nodeFlags & 0x1000) {
+          if (child->nodeFlags & NODE_MATERIAL_ZERO) {
             if (b->material == 0) cd += capturedKind == QUEEN ? 2 : 1;
             else cd -= 2;
           }
@@ -383,7 +383,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     if (searched && searchStopped(b)) {
       if (sharedCopy && !stopFlag.load(std::memory_order_relaxed) && loadShared(alphaP) < loadShared(betaP)) {
         int a = loadShared(alphaP);
-        if (node->futilityGap != -9999) node->futilityGap = margin + a - node->score;
+        if (node->futilityGap != -MATE_SCORE) node->futilityGap = margin + a - node->score;
         node->bestScore = std::max(node->bestScore, a);
         full = 1;
         setBoardEpoch(b, splitEpochCounter.load());
@@ -398,7 +398,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       if (childScore != MATE_SCORE) addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
-    if (child->nodeFlags & 0x200) {  // a scout fail high is searched again in full
+    if (child->nodeFlags & NODE_SCOUT) {  // a scout fail high is searched again in full
       full = 1;
       continue;
     }
@@ -421,7 +421,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     }
     const Move k0 = readKillers(killers).first;
     if (move != k0 && (atRoot || (move != node->pendingThreat && S != lastTo))) setKillers(killers, move, k0);
-    if ((node->nodeFlags & 8) && !threatSet(child->pendingThreat) && S != moveFrom(node->threatMove)) {
+    if ((node->nodeFlags & NODE_THREAT) && !threatSet(child->pendingThreat) && S != moveFrom(node->threatMove)) {
       int tt = moveToByte(node->threatMove);
       if (onBoard(tt)) {
         PieceListHead *head = node->ownPieces;
@@ -453,18 +453,18 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     }
 
     if (alpha < beta) {
-      node->boundFlags = 0xC000;
+      node->boundFlags = ENTRY_BOUNDS;
       copyLine(pv + 1, childLine, PV_LENGTH - 1);
-      if (node->futilityGap != -9999) node->futilityGap = margin - node->score + alpha;
+      if (node->futilityGap != -MATE_SCORE) node->futilityGap = margin - node->score + alpha;
       node->bestScore = std::max(node->bestScore, alpha);
       if (locked) unlockSearchMutex();
       addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
     if (depth < 3 || node->savedBeta <= beta || node->savedBeta <= alpha) {
-      node->boundFlags = 0x8000;
+      node->boundFlags = ENTRY_LOWER_BOUND;
       if (locked) unlockSearchMutex();
-      if (!capture && (node->nodeFlags & 0x800)) rewardCut = true;
+      if (!capture && (node->nodeFlags & NODE_SORTED_QUIETS)) rewardCut = true;
       addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
@@ -496,7 +496,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
 
 // ---- the null-move threat search ----
 int searchNullMove(Position *pos, int bound, int mode) {
-  if (pos->statusFlags & 0x800) return bound;
+  if (pos->statusFlags & STATUS_RESULT_FIXED) return bound;
   Board *b = pos->pg;
   if (mode > 1 && pos->parent) {
     pos->moveCursor = pos->moveList;
@@ -505,7 +505,7 @@ int searchNullMove(Position *pos, int bound, int mode) {
   }
   Position n;
   buildNullChild(pos, &n);
-  n.statusFlags |= 0x180;
+  n.statusFlags |= STATUS_NO_CHECK_EXTENSION | STATUS_CHECKED_AT_FRONTIER;
   int a = std::max(bound, n.score + 6);
   const KillerPair ck = readKillers(pos->childKillers);
   alignas(4) Move nk[2] = {ck.first, ck.second};
@@ -528,10 +528,10 @@ int searchNullMove(Position *pos, int bound, int mode) {
     pos->threatMove = makeMoveWord(f, t);
     pos->threatTarget = pieceOn(b, t);
     pos->threatKind = attacker->desc.kind >= kindAt(pos->threatTarget) ? 1 : 0;
-    pos->nodeFlags |= 8;
-    if (r >= 9900) pos->nodeFlags |= 0x80;
+    pos->nodeFlags |= NODE_THREAT;
+    if (r >= MATE_FOUND) pos->nodeFlags |= NODE_MATE_THREAT;
   } else {
-    pos->nodeFlags &= ~8;
+    pos->nodeFlags &= ~NODE_THREAT;
   }
   return r;
 }

@@ -30,9 +30,9 @@ static void *threadMain(void *arg) {
 
     PT_CHECK(pthread_mutex_lock(&t->wake.mutex));
     t->wake.waiters++;
-    ENGINE_ASSERT(t->wake.status != 2 && "status != workInProgress");
-    while (t->wake.status != 1) PT_CHECK(pthread_cond_wait(&t->wake.cond, &t->wake.mutex));
-    t->wake.status = 2;
+    ENGINE_ASSERT(t->wake.status != WAKE_JOB_TAKEN && "status != workInProgress");
+    while (t->wake.status != WAKE_JOB_HANDED_OVER) PT_CHECK(pthread_cond_wait(&t->wake.cond, &t->wake.mutex));
+    t->wake.status = WAKE_JOB_TAKEN;
     t->wake.waiters--;
     PT_CHECK(pthread_mutex_unlock(&t->wake.mutex));
 
@@ -44,7 +44,7 @@ static void *threadMain(void *arg) {
 
     Position *c = t->childCopy;  // filled by the splitter before the wake-up
     const KillerPair before = readKillers(c->childKillers);
-    p->nodeFlags |= 0x2000;
+    p->nodeFlags |= NODE_SHARED_SPLIT;
     const int triedAtStart = p->movesTried;
     const Move *excluded = job.splitNode->parent ? nullptr : emptyExcludedList;
     do {
@@ -68,8 +68,8 @@ static void *threadMain(void *arg) {
     }
 
     PT_CHECK(pthread_mutex_lock(&t->wake.mutex));
-    ENGINE_ASSERT(t->wake.status == 2 && "status == workInProgress");
-    t->wake.status = 0;
+    ENGINE_ASSERT(t->wake.status == WAKE_JOB_TAKEN && "status == workInProgress");
+    t->wake.status = WAKE_IDLE;
     Semaphore *children = t->wake.children;
     t->wake.children = nullptr;
     PT_CHECK(pthread_mutex_unlock(&t->wake.mutex));
@@ -120,7 +120,7 @@ int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, M
   Board *b = node->pg;
   Position *sp = b->splitPoint;
   if (sp != nullptr && sp != node && sp != &noSplitPosition) return 0;
-  if ((node->nodeFlags & 0x40) || (excluded && moveFrom(*excluded) != NO_SQUARE)) return 0;
+  if ((node->nodeFlags & NODE_CAPTURES_ONLY) || (excluded && moveFrom(*excluded) != NO_SQUARE)) return 0;
   if (stopFlag.load(std::memory_order_relaxed) || workIsStale(b)) return 0;
   const int s = b->threadId - 1;
   ThreadRecord *self = &thread[s];

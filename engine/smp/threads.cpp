@@ -30,7 +30,7 @@ void initThreadRecords(ThreadRecord *records, int count) {
     ThreadRecord *t = &records[i];
     PT_CHECK(pthread_mutex_init(&t->wake.mutex, nullptr));
     PT_CHECK(pthread_cond_init(&t->wake.cond, nullptr));
-    t->wake.status = 0;
+    t->wake.status = WAKE_IDLE;
     t->wake.waiters = 0;
     t->wake.children = nullptr;
     PT_CHECK(pthread_mutex_init(&t->children.mutex, nullptr));
@@ -160,8 +160,8 @@ void waitHelpersIdle() {
 // ---- wake records and the children counter ----
 void wakeHelper(WakeRecord *w, Semaphore *children) {
   PT_CHECK(pthread_mutex_lock(&w->mutex));
-  ENGINE_ASSERT(w->status == 0 && "status == idle");
-  w->status = 1;
+  ENGINE_ASSERT(w->status == WAKE_IDLE && "status == idle");
+  w->status = WAKE_JOB_HANDED_OVER;
   w->children = children;
   PT_CHECK(pthread_mutex_lock(&children->mutex));
   children->count.fetch_add(1, std::memory_order_relaxed);

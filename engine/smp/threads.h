@@ -33,8 +33,11 @@ struct IdleRing {
   pthread_cond_t cond;
 };
 
+// WakeRecord::status values.
+enum WakeStatus { WAKE_IDLE = 0, WAKE_JOB_HANDED_OVER = 1, WAKE_JOB_TAKEN = 2 };
+
 struct WakeRecord {
-  int status;  // 0 idle, 1 a job is handed over, 2 taken up
+  int status;  // WakeStatus
   int waiters;
   pthread_mutex_t mutex;
   pthread_cond_t cond;
@@ -62,7 +65,7 @@ struct ThreadRecord {
   Position *searchPosition;
   Position *childCopy;  // the splitter's child record, copied before the helper is woken
   int holdsSplitUnit;
-  std::atomic<int> state;  // 0 idle, 1 waiting, 2 workInProgress
+  std::atomic<int> state;  // THREAD_IDLE, THREAD_WAITING or THREAD_WORKING
 };
 
 constexpr int MAX_THREAD_RECORDS = 81;

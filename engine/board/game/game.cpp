@@ -98,11 +98,11 @@ int setupPosition(Position *root, GameRecord *record) {
   root->ownPieces = b->listHeads[side + 1];
   root->halfMoveClock = 0;
   int rights = record->startCastling;
-  if (grid[0x04] != WHITE_KING) rights &= ~(2 | 8);
-  if (grid[0x74] != BLACK_KING) rights &= ~(4 | 16);
+  if (grid[0x04] != WHITE_KING) rights &= ~CASTLE_WHITE;
+  if (grid[0x74] != BLACK_KING) rights &= ~CASTLE_BLACK;
   root->statusFlags = rights;
   root->epSquare = record->startEpSquare;
-  if (root->epSquare != NO_SQUARE) root->nodeFlags |= 4;
+  if (root->epSquare != NO_SQUARE) root->nodeFlags |= NODE_EP_VALID;
 
   linkList(b, &b->white, 17, 32, 1);
   linkList(b, &b->black, 15, 0, -1);
@@ -131,17 +131,17 @@ int setupPosition(Position *root, GameRecord *record) {
   }
 
   // mating material
-  root->statusFlags &= ~(0x20 | 0x40);
+  root->statusFlags &= ~(WHITE_CANNOT_WIN | BLACK_CANNOT_WIN);
   const PieceKind *k = b->kinds;
   auto cannotMate = [](int pawns, int knights, int bishops, int rooks, int queens) {
     return pawns == 0 && rooks == 0 && queens == 0 && ((bishops == 0 && knights < 3) || bishops + knights <= 1);
   };
   if (cannotMate(k[WHITE_PAWN].count, k[WHITE_KNIGHT].count, k[WHITE_BISHOP].count, k[WHITE_ROOK].count,
                  k[WHITE_QUEEN].count))
-    root->statusFlags |= 0x20;
+    root->statusFlags |= WHITE_CANNOT_WIN;
   if (cannotMate(k[BLACK_PAWN].count, k[BLACK_KNIGHT].count, k[BLACK_BISHOP].count, k[BLACK_ROOK].count,
                  k[BLACK_QUEEN].count))
-    root->statusFlags |= 0x40;
+    root->statusFlags |= BLACK_CANNOT_WIN;
 
   record->moveNumber = record->startMoveNumber;
   assert(boardIsOk(root, true));

@@ -38,7 +38,7 @@ bool pawnMoveIsPseudoLegal(const Position *pos, int from, int to, bool under) {
   if (d == 15 || d == 17) {
     if (t->colour == -side) return true;
     // e.p.: onto the valid e.p. square with the enemy pawn behind it
-    if (!under && t == none && (pos->nodeFlags & 4) && to == pos->epSquare) {
+    if (!under && t == none && (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare) {
       const PieceRecord *victim = b->at(to - 16 * side);
       return victim->desc.kind == PAWN && victim->colour == -side;
     }

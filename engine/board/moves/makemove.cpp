@@ -17,10 +17,10 @@ inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
 // The castling right that belongs to a corner square (its rook's home).
 inline int cornerRight(int sq) {
   switch (sq) {
-    case 0x00: return 8;
-    case 0x07: return 2;
-    case 0x70: return 0x10;
-    case 0x77: return 4;
+    case 0x00: return CASTLE_WHITE_LONG;
+    case 0x07: return CASTLE_WHITE_SHORT;
+    case 0x70: return CASTLE_BLACK_LONG;
+    case 0x77: return CASTLE_BLACK_SHORT;
     default: return 0;
   }
 }
@@ -106,16 +106,16 @@ void bareMaterialFlags(Board *b, Position *c) {
   };
   if (bare(k[WHITE_PAWN].count, k[WHITE_KNIGHT].count, k[WHITE_BISHOP].count, k[WHITE_ROOK].count,
            k[WHITE_QUEEN].count, k[BLACK_PAWN].count))
-    c->statusFlags |= 0x20;
+    c->statusFlags |= WHITE_CANNOT_WIN;
   if (bare(k[BLACK_PAWN].count, k[BLACK_KNIGHT].count, k[BLACK_BISHOP].count, k[BLACK_ROOK].count,
            k[BLACK_QUEEN].count, k[WHITE_PAWN].count))
-    c->statusFlags |= 0x40;
+    c->statusFlags |= BLACK_CANNOT_WIN;
 }
 
 // The drawish shrink leaves the score at the first capture or pawn move.
 inline void removeShrink(Board *b, Position *c) {
-  if (c->statusFlags & 0x400) {
-    c->statusFlags &= ~0x400;
+  if (c->statusFlags & STATUS_SHRINK_IN_SCORE) {
+    c->statusFlags &= ~STATUS_SHRINK_IN_SCORE;
     if (c->opponent == b->engineSide) c->score -= b->drawShrink;
     else c->score += b->drawShrink;
   }
@@ -163,7 +163,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
   C->epSquare = NO_SQUARE;
   // A move from or onto a rook's corner ends that corner's castling right: a
   // rook that left and came back (or another rook on the corner) cannot castle.
-  if (C->statusFlags & (2 | 4 | 8 | 0x10)) C->statusFlags &= ~(cornerRight(from) | cornerRight(to));
+  if (C->statusFlags & CASTLE_ANY) C->statusFlags &= ~(cornerRight(from) | cornerRight(to));
 
   PieceRecord *m = sq[from];
   sq[from] = none;
@@ -191,7 +191,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
   const int moverKind = m->desc.kind;
   // En passant: only a diagonal pawn move onto the e.p. square that has an
   // enemy pawn behind it.
-  if ((P->nodeFlags & 4) && to == P->epSquare && moverKind == PAWN && fileOf(to) != fileOf(from)) {
+  if ((P->nodeFlags & NODE_EP_VALID) && to == P->epSquare && moverKind == PAWN && fileOf(to) != fileOf(from)) {
     int victimSquare = to + 16 * C->side;
     PieceRecord *victim = sq[victimSquare];
     if (victim->desc.kind == PAWN && victim->colour == C->side) {
@@ -200,14 +200,14 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       sq[victimSquare] = none;
       C->ownBits &= ~bitOf(victimSquare);
       C->ownPawnBits &= ~bitOf(victimSquare);
-      C->nodeFlags |= 1;
+      C->nodeFlags |= NODE_SPECIAL_MOVE;
     }
   }
 
   if (cap == none) {
     C->halfMoveClock = P->halfMoveClock + 1;
     if (C->halfMoveClock >= 3) {
-      if (C->halfMoveClock >= 100 && moverKind != PAWN) C->statusFlags |= C->side > 0 ? 0x20 : 0x40;
+      if (C->halfMoveClock >= 100 && moverKind != PAWN) C->statusFlags |= C->side > 0 ? WHITE_CANNOT_WIN : BLACK_CANNOT_WIN;
       const Position *G = P->parent;
       if (G && from == realTo(G->lastMove) && to == moveFrom(G->lastMove)) {
         // the piece returns to where it stood two plies ago; it does not count
@@ -218,9 +218,9 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
           C->shuffleCount = P->shuffleCount + 1;
           if (C->shuffleCount >= 6) {
             C->score = 0;
-            C->statusFlags |= 0x800;
+            C->statusFlags |= STATUS_RESULT_FIXED;
             // the child record stays complete (game moves may continue from it)
-            if (moverKind == KING) C->statusFlags &= C->opponent > 0 ? ~(2 | 8) : ~(4 | 0x10);
+            if (moverKind == KING) C->statusFlags &= C->opponent > 0 ? ~CASTLE_WHITE : ~CASTLE_BLACK;
             C->allBits = C->ownBits | C->enemyBits;
             return;
           }
@@ -242,7 +242,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       C->score -= terms[to] + terms[to + 8];
     } else {
       b->material -= cap->desc.middlegameValue;
-      if (b->material == 0) C->nodeFlags |= 0x1000;
+      if (b->material == 0) C->nodeFlags |= NODE_MATERIAL_ZERO;
     }
     C->ownBits &= ~bitOf(capSquare);
     // a pawn that captures without promoting changes file (promotion is decided
@@ -253,7 +253,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
     }
     if (cap->desc.kind == KING) {
       C->score = -MATE_SCORE;
-      C->statusFlags |= 0x800;
+      C->statusFlags |= STATUS_RESULT_FIXED;
       C->allBits = C->ownBits | C->enemyBits;
       return;
     }
@@ -268,8 +268,8 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
         PieceKind *oldKind = m->kind;
         PieceKind *newKind = promotionKind(b, move, m->colour);
         oldKind->count--;
-        C->nodeFlags |= 1;
-        if (b->material == 0) C->nodeFlags |= 0x1000;
+        C->nodeFlags |= NODE_SPECIAL_MOVE;
+        if (b->material == 0) C->nodeFlags |= NODE_MATERIAL_ZERO;
         newKind->count++;
         m->kind = newKind;
         m->desc = *newKind;
@@ -282,7 +282,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       } else {
         C->enemyPawnBits = (C->enemyPawnBits | bitOf(to)) & ~bitOf(from);
         if (to - from == 32 * P->side) {
-          C->nodeFlags |= 4;
+          C->nodeFlags |= NODE_EP_VALID;
           C->epSquare = to - 16 * P->side;
         }
       }
@@ -308,12 +308,12 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
         PieceRecord *r = sq[rookFrom];
         moveRook(b, rookFrom, rookTo);
         C->enemyBits = (C->enemyBits & ~bitOf(rookFrom)) | bitOf(rookTo);
-        C->nodeFlags |= 1;
+        C->nodeFlags |= NODE_SPECIAL_MOVE;
         int v = rookValue(b, r);
         C->score += r->value - v;
         r->value = v;
       }
-      C->statusFlags &= P->side > 0 ? ~(2 | 8) : ~(4 | 0x10);
+      C->statusFlags &= P->side > 0 ? ~CASTLE_WHITE : ~CASTLE_BLACK;
       break;
     }
     default: break;
@@ -341,7 +341,7 @@ void unmakeMove(Position *C) {
   sq[to] = cap;
   m->square = from;
 
-  if (C->nodeFlags & 1) {
+  if (C->nodeFlags & NODE_SPECIAL_MOVE) {
     int kind = m->desc.kind;
     if (kind == KING) {
       int rookFrom = -1, rookTo = -1;
@@ -385,13 +385,13 @@ void unmakeMove(Position *C) {
 void updateCastlingRights(Position *pos) {
   Board *b = pos->pg;
   auto holds = [b](int sq, int code) { return b->at(sq)->kind == &b->kinds[code]; };
-  if (pos->statusFlags & (2 | 8)) {
-    if (!holds(0x00, WHITE_ROOK)) pos->statusFlags &= ~8;
-    if (!holds(0x07, WHITE_ROOK)) pos->statusFlags &= ~2;
+  if (pos->statusFlags & CASTLE_WHITE) {
+    if (!holds(0x00, WHITE_ROOK)) pos->statusFlags &= ~CASTLE_WHITE_LONG;
+    if (!holds(0x07, WHITE_ROOK)) pos->statusFlags &= ~CASTLE_WHITE_SHORT;
   }
-  if (pos->statusFlags & (4 | 0x10)) {
-    if (!holds(0x70, BLACK_ROOK)) pos->statusFlags &= ~0x10;
-    if (!holds(0x77, BLACK_ROOK)) pos->statusFlags &= ~4;
+  if (pos->statusFlags & CASTLE_BLACK) {
+    if (!holds(0x70, BLACK_ROOK)) pos->statusFlags &= ~CASTLE_BLACK_LONG;
+    if (!holds(0x77, BLACK_ROOK)) pos->statusFlags &= ~CASTLE_BLACK_SHORT;
   }
 }
 

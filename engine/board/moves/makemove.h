@@ -6,4 +6,4 @@ void makeMove(Position *parent, Move move, Position *child);
 void unmakeMove(Position *child);
 void updateCastlingRights(Position *pos);
 void initPosition(Position *pos, Board *board);
-inline int isSpecialMove(const Position *pos) { return pos->nodeFlags & 1; }
+inline int isSpecialMove(const Position *pos) { return pos->nodeFlags & NODE_SPECIAL_MOVE; }

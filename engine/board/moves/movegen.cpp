@@ -23,7 +23,7 @@ inline void pushUnderPromotions(Position *pos, int from, int to, int ahead) {
 
 void genKingCaptures(Position *pos, const PieceRecord *p) {
   Board *b = pos->pg;
-  if (pos->nodeFlags & 4) {
+  if (pos->nodeFlags & NODE_EP_VALID) {
     int ep = pos->epSquare;
     // only with the enemy pawn that made the double step behind the square
     // (a record that carried the flag over, e.g. after a null move, has none)
@@ -94,14 +94,14 @@ bool castlingAllowed(const Position *pos, int kingSquare, int direction) {
   int rookCode = side > 0 ? WHITE_ROOK : BLACK_ROOK;
   if (!onBoard(kingSquare)) return false;
   if (direction > 0) {
-    if (!(pos->statusFlags & (side > 0 ? 2 : 4))) return false;
+    if (!(pos->statusFlags & (side > 0 ? CASTLE_WHITE_SHORT : CASTLE_BLACK_SHORT))) return false;
     if (b->at(kingSquare + 1) != end || b->at(kingSquare + 2) != end) return false;
     const PieceRecord *rook = b->at(kingSquare + 3);
     if (rook->desc.code != rookCode || rook->colour != side) return false;
     return !squareAttacked(b, kingSquare, -side, pos->allBits) &&
            !squareAttacked(b, kingSquare + 1, -side, pos->allBits);
   }
-  if (!(pos->statusFlags & (side > 0 ? 8 : 0x10))) return false;
+  if (!(pos->statusFlags & (side > 0 ? CASTLE_WHITE_LONG : CASTLE_BLACK_LONG))) return false;
   if (b->at(kingSquare - 1) != end || b->at(kingSquare - 2) != end || b->at(kingSquare - 3) != end) return false;
   const PieceRecord *rook = b->at(kingSquare - 4);
   if (rook->desc.code != rookCode || rook->colour != side) return false;

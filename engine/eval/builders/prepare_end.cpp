@@ -293,7 +293,7 @@ int prepareEndgameTables(Board *b, int32_t *flags, int halfMoveClock, int side) 
 
   // 10. drawish scaling
   d.openFileRookBonus = d.emptyFiles < 4 ? 9 : 0;
-  bool shrink = (*flags & 0x400) != 0;
+  bool shrink = (*flags & STATUS_SHRINK_IN_SCORE) != 0;
   if (d.drawClass || (shrink && W < 4 && B <= 3)) {
     int clock = halfMoveClock > 100 ? 100 : halfMoveClock;  // keeps k from turning negative
     int k = shrink ? ((100 - clock) * (d.oppositeBishops ? 14 : 38) + 150) / 100 : 64;

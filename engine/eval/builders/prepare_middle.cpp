@@ -421,7 +421,7 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   setFilePressure(b, pressureBaseBackward, pressureBaseIsolated, pressureBaseDoubled, open, 2 * open);
   int P = pieceBalance(b);  // before the bishop pair, as the drawish rules see it
   if (!d.anyQueen || b->material < richMaterial) drawishClassification(c);
-  if (activeSettings.reserved12 == 0) d.drawClass = 0;
+  if (!drawishClassesOn()) d.drawClass = 0;
   int pair = (d.middlegame && c.queensRich) ? 23 : 41;
   for (int s = 1; s >= -1; s -= 2)
     if (countOf(b, s, BISHOP) == 2) {
@@ -487,7 +487,7 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
 
   // 15. drawish scaling
   d.openFileRookBonus = d.emptyFiles < 4 ? 4 : 0;
-  bool shrink = (*flags & 0x400) != 0;
+  bool shrink = (*flags & STATUS_SHRINK_IN_SCORE) != 0;
   if (d.drawClass || (shrink && W + B <= 10)) {
     int k = 64;
     int clock = halfMoveClock > 100 ? 100 : halfMoveClock;  // keeps k from turning negative

@@ -91,7 +91,7 @@ void sortByHistory(Position *pos) {
 
 void genQuietMoves(Position *pos) {
   const PieceRecord *end = &pos->pg->sentinel;
-  const PieceRecord *skip = (pos->nodeFlags & 8) ? pos->threatTarget : nullptr;
+  const PieceRecord *skip = (pos->nodeFlags & NODE_THREAT) ? pos->threatTarget : nullptr;
   for (PieceRecord *p = pos->ownPieces->node.next; p != end; p = p->next) {
     if (p == skip) continue;
     pos->pieceCursor = p;
@@ -122,11 +122,11 @@ Move pickMove(Position *pos, PickerMemory *seen) {
         pos->pickerStage = 1;
         break;
       case 1:
-        if (pos->nodeFlags & 0x40) {
+        if (pos->nodeFlags & NODE_CAPTURES_ONLY) {
           pos->pickerStage = 4;
           break;
         }
-        if ((pos->nodeFlags & 8) && isLiveOwnPiece(pos, pos->threatTarget)) {
+        if ((pos->nodeFlags & NODE_THREAT) && isLiveOwnPiece(pos, pos->threatTarget)) {
           pos->pieceCursor = pos->threatTarget;
           genPieceQuietMoves(pos);
         }
@@ -134,7 +134,7 @@ Move pickMove(Position *pos, PickerMemory *seen) {
         pos->pickerStage = 3;
         break;
       case 3:
-        if (pos->nodeFlags & 0x800) {
+        if (pos->nodeFlags & NODE_SORTED_QUIETS) {
           genQuietMoves(pos);
           pos->quietStart = pos->moveCursor;
           pos->pickerStage = 4;
@@ -144,7 +144,7 @@ Move pickMove(Position *pos, PickerMemory *seen) {
           pos->pickerStage = 4;
           return NO_MOVE;
         }
-        if (!((pos->nodeFlags & 8) && pos->pieceCursor == pos->threatTarget)) genPieceQuietMoves(pos);
+        if (!((pos->nodeFlags & NODE_THREAT) && pos->pieceCursor == pos->threatTarget)) genPieceQuietMoves(pos);
         pos->pieceCursor = pos->pieceCursor->next;
         break;
       default: return NO_MOVE;

@@ -8,7 +8,9 @@
 
 #include "engine/board/position.h"
 
-extern std::atomic<int> searchState;  // 0 idle, 1 searching, 2 pondering or infinite
+// searchState values.
+enum SearchStateValue { SEARCH_IDLE = 0, SEARCH_RUNNING = 1, SEARCH_PONDERING = 2 /* or infinite */ };
+extern std::atomic<int> searchState;  // SearchStateValue
 extern std::atomic<int> stopFlag;
 extern std::atomic<int> iterationDone;
 extern std::atomic<int> timeUp;

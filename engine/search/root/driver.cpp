@@ -48,7 +48,7 @@ static void reportFallbackMove(Position *root, const Move *legal, int legalCount
       break;
     }
   pvCount = 0;
-  pvHook(currentDepth, score > -9999 ? score : 0, line, 0);
+  pvHook(currentDepth, score > -MATE_SCORE ? score : 0, line, 0);
 }
 
 static bool isPromotionByPawn(const Position *root, Move m) {
@@ -71,7 +71,7 @@ void prepareSearchRoot(Position *root) {
   root->pendingThreat = makeMoveWord(moveFrom(root->pendingThreat), NO_SQUARE);
   root->matedScore = -(MATE_SCORE - 1);
   for (int i = 0; i < 128; i++) board->white.threatReplies[i] = board->black.threatReplies[i] = NO_MOVE;
-  root->statusFlags = (root->statusFlags & ~0x400) | 0x3000;
+  root->statusFlags = (root->statusFlags & ~STATUS_SHRINK_IN_SCORE) | STATUS_WHITE_CAPTURES | STATUS_BLACK_CAPTURES;
   resetPicker(root);
   clearHistoryTable(&historyTable);
   prepare(root, 1);
@@ -117,14 +117,14 @@ void iterativeSearch(Position *root, int multiPv) {
   newSearchGeneration(&hashTable, 1);
 
   const int maxDepth = activeSettings.maxDepth;
-  currentDepth = mode != 0 ? 3 : std::min(maxDepth, timeControl.a);
+  currentDepth = mode != TC_NONE ? 3 : std::min(maxDepth, timeControl.a);
   currentDepth = std::max(2, currentDepth);  // the node search needs two plies
   root->threatKind = 0;
 
-  searchNullMove(root, -9999, 0);
+  searchNullMove(root, -MATE_SCORE, 0);
   timeFactor = 10;
-  root->futilityGap = -9999;
-  lastScore = -9999;
+  root->futilityGap = -MATE_SCORE;
+  lastScore = -MATE_SCORE;
   timeUp.store(0);
   iterationDone.store(0);
 
@@ -134,8 +134,8 @@ void iterativeSearch(Position *root, int multiPv) {
   Move lines[MAX_MULTI_PV + 1];
   Move lastBest = NO_MOVE;  // best move of the last completed iteration
   Move verifiedMove = NO_MOVE;
-  int verifiedMargin = 9999;
-  int score = -9999;
+  int verifiedMargin = MATE_SCORE;
+  int score = -MATE_SCORE;
   bool endedByRule = false;
   const int rootAlpha = activeSettings.rootAlpha;
 
@@ -147,13 +147,13 @@ void iterativeSearch(Position *root, int multiPv) {
         currentMoveHook(depth, nullptr, 0);  // a new iteration begins
         depth = currentDepth;
       }
-      searchNullMove(root, -9999, depth - 9);
+      searchNullMove(root, -MATE_SCORE, depth - 9);
     }
     if (stopFlag.load()) break;
     int lineCount = 0;
     lines[0] = NO_MOVE;
     for (int i = 0; i < PV_LENGTH; i++) pv[i] = NO_MOVE;
-    score = search(root, depth, 9999, rootAlpha, killers, pv, &lines[0]);
+    score = search(root, depth, MATE_SCORE, rootAlpha, killers, pv, &lines[0]);
     if (stopFlag.load()) break;
     if (score <= rootAlpha) pv[0] = NO_MOVE;
     if (multiPv > 1 && pvHook) pvHook(depth, score, pv, 0);
@@ -176,8 +176,8 @@ void iterativeSearch(Position *root, int multiPv) {
     if (stopFlag.load()) break;
 
     // Stop rules.
-    if (mode == 0 || (moveFrom(pv[0]) == NO_SQUARE && rootAlpha == -9999) || depth >= maxDepth ||
-        (root->movesTried == 1 && legalCount == 1 && score > -9999 && depth > 6)) {
+    if (mode == TC_NONE || (moveFrom(pv[0]) == NO_SQUARE && rootAlpha == -MATE_SCORE) || depth >= maxDepth ||
+        (root->movesTried == 1 && legalCount == 1 && score > -MATE_SCORE && depth > 6)) {
       if (moveFrom(pv[0]) != NO_SQUARE) lastBest = pv[0];
       endedByRule = true;
       break;
@@ -187,7 +187,7 @@ void iterativeSearch(Position *root, int multiPv) {
     int64_t used = elapsed * 100 / std::max(1, targetTimeMs);
 
     // Easy move: how far do the other moves stay below the best one?
-    if (used < 5 && score > -9999 && mode != 4 && multiPv == 1) {
+    if (used < 5 && score > -MATE_SCORE && mode != TC_FIXED_MS && multiPv == 1) {
       auto savedPvHook = pvHook;
       pvHook = nullptr;
       Move only[2] = {NO_MOVE, pv[0]};
@@ -213,8 +213,8 @@ void iterativeSearch(Position *root, int multiPv) {
     if (moveFrom(pv[0]) != NO_SQUARE) lastBest = pv[0];
 
     if (pv[0] == verifiedMove && timeFactor != 10 && score >= verifiedMargin) used = used * timeFactor / 10;
-    if (score + 20 < lastScore && mode != 1 && mode != 4) used = 2 * used / 3;
-    if (score < -50 && mode != 1 && mode != 4) used = 3 * used / 4;
+    if (score + 20 < lastScore && mode != TC_PER_MOVE && mode != TC_FIXED_MS) used = 2 * used / 3;
+    if (score < -50 && mode != TC_PER_MOVE && mode != TC_FIXED_MS) used = 3 * used / 4;
     lastScore = score;
 
     // A timer that fired before the first iteration was complete stops here.
@@ -224,7 +224,7 @@ void iterativeSearch(Position *root, int multiPv) {
     }
     if (targetTimeMs < 1 || depth > maxDepth || used >= 60) {
       timeUp.store(1);
-      if (searchState.load() != 2 && mode != 4) {
+      if (searchState.load() != SEARCH_PONDERING && mode != TC_FIXED_MS) {
         endedByRule = true;
         break;
       }

@@ -25,20 +25,20 @@ void allocateTime(int32_t usedMs) {
   int64_t soft = 0, y = 0, z = 0;
 
   switch (timeControl.mode) {
-    case 1:  // a seconds per move, timer at eight times that
+    case TC_PER_MOVE:  // a seconds per move, timer at eight times that
       soft = a * 8000;
       y = a * 8000;
       z = a * 1000;
       break;
-    case 4:  // fixed time of a milliseconds; aim at three quarters in whole seconds
+    case TC_FIXED_MS:  // fixed time of a milliseconds; aim at three quarters in whole seconds
       soft = a;
       y = a;
       z = (3 * a / 4000) * 1000;
       break;
-    case 5:
-    case 6: {  // moves to go
+    case TC_MOVES_TO_GO:
+    case TC_MOVES_LEFT: {  // moves to go
       int64_t r, e;
-      if (timeControl.mode == 6) {
+      if (timeControl.mode == TC_MOVES_LEFT) {
         r = a * 1000;
         e = b;
       } else if (b == 0) {
@@ -64,9 +64,9 @@ void allocateTime(int32_t usedMs) {
       y = 2 * r / 5;
       break;
     }
-    case 2:
-    case 3: {  // sudden death, with an increment in mode 3
-      int64_t inc = timeControl.mode == 3 ? b * 1000 : 0;
+    case TC_SUDDEN_DEATH:
+    case TC_INCREMENT: {  // sudden death, with an increment in mode 3
+      int64_t inc = timeControl.mode == TC_INCREMENT ? b * 1000 : 0;
       int64_t u = used - n * inc;
       int64_t r = a * 1000 - u;
       int64_t o;
