@@ -20,7 +20,6 @@
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
-#include "module/interface.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The module interface: EngineInit, the operations table, the callbacks and
 // the control words that the program's threads write during a search.
-#include "module/interface.h"
+#include "module/callbacks.h"
+#include "module/reports.h"
 
 #include <pthread.h>
 
@@ -55,7 +56,9 @@ static void armSearchTimer(int softMs, int hardMs) {
   programCallbacks.startTimer(softMs);
 }
 
-void beginSearchControl() {
+// Driver start: honours a ponderhit latched before the search began, marks the
+// search as running and arms the timer unless pondering.
+static void beginSearchControl() {
   ENGINE_ASSERT(pthread_mutex_lock(&controlMutex) == 0);
   if (ponderLatch) {
     ponderLatch = 0;
@@ -66,7 +69,8 @@ void beginSearchControl() {
   ENGINE_ASSERT(pthread_mutex_unlock(&controlMutex) == 0);
 }
 
-void endSearchControl() {
+// Driver end: marks the search as no longer running and cancels both timers.
+static void endSearchControl() {
   ENGINE_ASSERT(pthread_mutex_lock(&controlMutex) == 0);
   searchRunning = 0;
   ENGINE_ASSERT(pthread_mutex_unlock(&controlMutex) == 0);

@@ -8,7 +8,8 @@
 #include "engine/search/hash.h"
 #include "engine/search/parallel.h"
 #include "engine/search/node_records.h"
-#include "module/interface.h"
+#include "module/callbacks.h"
+#include "module/reports.h"
 
 void sendPv(int depth, int score, const Move *pv, int flag) {
   if (!callbacks.reportPv) return;

@@ -23,7 +23,7 @@
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
-#include "module/interface.h"
+#include "module/callbacks.h"
 
 namespace harness {
 

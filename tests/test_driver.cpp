@@ -3,7 +3,7 @@
 // mate scores, the easy-move rule and the timer-driven stops.
 #include "engine/board/moves/legal_moves.h"
 #include "engine/search/root/control.h"
-#include "module/interface.h"
+#include "module/callbacks.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

@@ -11,7 +11,6 @@
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 #include "engine/search/hash.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 namespace {

@@ -26,7 +26,6 @@
 #include "engine/eval/weights.h"
 #include "engine/search/hash.h"
 #include "engine/search/ordering/picker.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "engine/search/root/control.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
+#include "module/reports.h"
 #include "tests/search_harness.h"
 
 using namespace harness;

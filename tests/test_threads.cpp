@@ -10,7 +10,7 @@
 #include "engine/eval/save_slots.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
-#include "module/interface.h"
+#include "module/callbacks.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

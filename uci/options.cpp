@@ -7,7 +7,6 @@
 
 #include "engine/eval/settings.h"
 #include "engine/search/hash.h"
-#include "module/interface.h"
 #include "platform/platform.h"
 #include "uci/book.h"
 #include "uci/numbers.h"

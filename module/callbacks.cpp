@@ -2,7 +2,7 @@
 // and the lock that keeps reports from different threads apart.
 #include <pthread.h>
 
-#include "module/interface.h"
+#include "module/callbacks.h"
 #include "platform/platform.h"
 
 EngineCallbacks callbacks;
