@@ -1,12 +1,13 @@
 // Preparation speed: repeated preparations (reset 0, as the search runs them
 // after captures) of a few middlegame and endgame positions.
+#include "engine/eval/prepare.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
-#include "engine/eval/prepare.h"
 #include "engine/search/hash.h"
 
 int main(int argc, char **argv) {

@@ -2,6 +2,8 @@
 // nodes of each position, the total (the search signature), time and speed.
 // Usage: search [depth] [--threads N]   (default depth 9; without --threads no
 // helper threads are started, with it N search threads share the work)
+#include "engine/search/search.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,10 +15,9 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
-#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/parallel.h"
-#include "engine/search/search.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"

@@ -1,8 +1,9 @@
 // The module words of the interface: the callbacks the search's reports go to
 // and the lock that keeps reports from different threads apart.
+#include "module/callbacks.h"
+
 #include <pthread.h>
 
-#include "module/callbacks.h"
 #include "platform/platform.h"
 
 EngineCallbacks callbacks;

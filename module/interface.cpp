@@ -1,23 +1,21 @@
 // The module interface: EngineInit, the operations table, the callbacks and
 // the control words that the program's threads write during a search.
-#include "module/callbacks.h"
-#include "module/reports.h"
-
-#include <pthread.h>
-
 #include <cstring>
+#include <pthread.h>
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
 #include "engine/board/moves/legal_moves.h"
 #include "engine/eval/settings.h"
+#include "engine/search/hash.h"
 #include "engine/search/root/control.h"
 #include "engine/search/root/driver.h"
-#include "engine/search/hash.h"
-#include "engine/search/search_move.h"
 #include "engine/search/root/timealloc.h"
+#include "engine/search/search_move.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
+#include "module/callbacks.h"
+#include "module/reports.h"
 #include "platform/platform.h"
 
 static EngineCallbacks programCallbacks;

@@ -1,15 +1,16 @@
 // The module's report hooks of the search: variations, current moves and
 // tablebase probes handed to the program's callbacks.
+#include "module/reports.h"
+
 #include <cstdint>
 
 #include "engine/board/moves/makemove.h"
 #include "engine/board/tables/geometry.h"
-#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
-#include "engine/search/parallel.h"
 #include "engine/search/node_records.h"
+#include "engine/search/parallel.h"
+#include "engine/search/root/driver.h"
 #include "module/callbacks.h"
-#include "module/reports.h"
 
 void sendPv(int depth, int score, const Move *pv, int flag) {
   if (!callbacks.reportPv) return;

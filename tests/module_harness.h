@@ -3,12 +3,11 @@
 // thread of its own, and a legality check of reported moves done with the
 // test binary's own copy of the engine core.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,8 +16,8 @@
 #include "engine/board/game/game.h"
 #include "engine/board/moves/legal_moves.h"
 #include "engine/board/position.h"
-#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
+#include "engine/search/root/driver.h"
 #include "module/api.h"
 
 namespace harness {

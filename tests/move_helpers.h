@@ -1,9 +1,8 @@
 // Helpers of the move-generation and make-move tests: positions from FEN on
 // the game board, coordinate move words, move lists by stage.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

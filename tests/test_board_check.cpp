@@ -2,9 +2,8 @@
 // FEN and every legal child pass the checker; each kind of corruption of a
 // board's derived words is caught; a position met three times is counted three
 // times.
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "engine/board/board_check.h"
 #include "engine/board/board_copy.h"

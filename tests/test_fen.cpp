@@ -1,8 +1,7 @@
 // FEN reading and position set-up: the accept/reject rules, castling and e.p.
 // handling, record allotment, counts and the game record.
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 #include "engine/board/game/fen.h"

@@ -1,9 +1,8 @@
 // Zobrist keys and the transposition table: the fixed key sequence, table
 // sizing, bucket choice and replacement, history marks, and entry claims
 // under contention.
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 

@@ -2,9 +2,8 @@
 // the hanging-piece rule, hand-computed builder steps, colour mirroring,
 // incremental against fresh scores, and random positions (run under the
 // sanitizers: the king-zone writes near the board edge must stay inside).
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

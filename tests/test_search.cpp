@@ -2,9 +2,8 @@
 // mates checked against an independent mate finder, legality of every reported
 // variation, and the clean state after a search (no locked table entry, no
 // save slot held).
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legal_moves.h"

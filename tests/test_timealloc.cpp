@@ -1,8 +1,7 @@
 // Time allocation for every clock mode, with the documented rows and the
 // large-clock rows that overflow 32-bit arithmetic.
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 
 #include "engine/board/game/game.h"
 #include "engine/search/root/driver.h"

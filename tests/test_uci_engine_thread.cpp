@@ -1,8 +1,7 @@
 // The engine command thread: its mailbox, the internal commands, and the
 // think line handed to the module (own side's clock, variations, book skip).
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <string>
 
 #include "engine/board/game/fen.h"

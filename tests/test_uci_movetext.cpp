@@ -1,6 +1,5 @@
 // Move texts read on the program's game copy, and the end-of-game test.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

@@ -1,11 +1,9 @@
 // Output lines: move texts, score conversion, error and check lines, the info
 // lines built from the engine's reports, and the bestmove line.
 #include <gtest/gtest.h>
-
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <string>
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"

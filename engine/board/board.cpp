@@ -1,4 +1,5 @@
 // The empty Board: kinds, list heads, piece records and the square array.
+#include <cassert>
 #include <cstring>
 #include <initializer_list>
 
@@ -18,6 +19,7 @@ const int8_t recordCode[33] = {
     WHITE_BISHOP, WHITE_ROOK,   WHITE_ROOK,   WHITE_QUEEN,  WHITE_KING};
 
 void assignKind(PieceRecord *r, PieceKind *kind) {
+  assert(r && kind);
   r->kind = kind;
   r->desc = *kind;
 }
@@ -32,6 +34,7 @@ static void initEmptyRecord(Board *b, PieceRecord *r) {
 }
 
 void initBoard(Board *b) {
+  assert(b);
   for (int c = 0; c < 13; c++) {
     PieceKind *k = &b->kinds[c];
     *k = PieceType[c];
@@ -63,6 +66,7 @@ void initBoard(Board *b) {
 }
 
 void resetBoard(Board *b) {
+  assert(b);
   initEmptyRecord(b, &b->sentinel);
   initEmptyRecord(b, &b->offBoard);
   for (PieceListHead *h : {&b->white, &b->black}) {

@@ -56,12 +56,14 @@ void copyBoard(Board *dst, const Board *src) {
 }
 
 void copyPosition(Position *dst, const Position *src) {
+  assert(dst && src);
   memcpy((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY, sizeof(Position) - POSITION_BODY);
   dst->moveCursor = dst->moveList;
   dst->quietStart = dst->moveList;
 }
 
 void rebasePosition(Position *p, const Board *src, Board *dst) {
+  assert(p && src && dst);
   p->pg = dst;
   rebase(p->ownPieces, src, dst);
   rebase(p->capturedPiece, src, dst);

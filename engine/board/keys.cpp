@@ -1,8 +1,10 @@
 // Zobrist keys: drawn once from the fixed 15-bit sequence so that every run
 // (and the opening book) sees the same keys.
+#include "engine/board/keys.h"
+
+#include <cassert>
 #include <cstring>
 
-#include "engine/board/keys.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 #include "platform/platform.h"
@@ -36,6 +38,7 @@ static const PieceKind *pawnKindOf(const Board *b, int colour) {
 }
 
 void updateHashKey(Position *child) {
+  assert(child && child->parent && child->pg);
   const Position *parent = child->parent;
   Board *b = child->pg;
   Move m = child->lastMove;
@@ -65,6 +68,7 @@ void updateHashKey(Position *child) {
 }
 
 uint64_t computeKey(const Position *pos) {
+  assert(pos && pos->pg);
   Board *b = pos->pg;
   uint64_t k = 0;
   for (const PieceListHead *h : {&b->white, &b->black})

@@ -3,10 +3,11 @@
 // pawn with the defending king in the corner zone, and a rook pawn whose
 // bishop does not control the promotion corner. Such a position gets the
 // side's cannot-win bit, which caps its score at 0 in the searches.
+#include "engine/eval/pawn_endings.h"
+
 #include <initializer_list>
 
 #include "engine/board/moves/attacks.h"
-#include "engine/eval/pawn_endings.h"
 #include "engine/eval/settings.h"
 
 namespace {

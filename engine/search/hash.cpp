@@ -1,12 +1,13 @@
 // The transposition table: 16-byte entries in buckets of four, claimed by
 // compare-and-swap on the lock byte; history marks of the game's positions.
+#include "engine/search/hash.h"
+
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/board/game/game.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/eval/settings.h"
-#include "engine/search/hash.h"
 #include "platform/platform.h"
 
 HashTable hashTable;

@@ -2,10 +2,9 @@
 // search share at split points, and the split hooks that the helper pool
 // installs when it starts (without helpers no move is ever handed over).
 #pragma once
-#include <pthread.h>
-
 #include <atomic>
 #include <cstdint>
+#include <pthread.h>
 
 #include "engine/board/position.h"
 

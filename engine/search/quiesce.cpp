@@ -1,15 +1,16 @@
 // The searches below the node search: the frontier search of the last one or
 // two plies, the capture search with stand-pat, and the static exchange count
 // on the square of the last move.
+#include "engine/search/quiesce.h"
+
 #include <algorithm>
 
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
 #include "engine/eval/prepare.h"
-#include "engine/search/ordering/picker.h"
-#include "engine/search/quiesce.h"
-#include "engine/search/search.h"
 #include "engine/search/node_records.h"
+#include "engine/search/ordering/picker.h"
+#include "engine/search/search.h"
 
 namespace {
 

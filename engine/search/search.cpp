@@ -2,19 +2,20 @@
 // move, singular test, an internal search for a hash move, local narrowing of
 // beta near the root, the move loop with its split hand-off, the mate test
 // and the store into the transposition table.
+#include "engine/search/search.h"
+
 #include <algorithm>
 
 #include "engine/board/keys.h"
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
 #include "engine/eval/prepare.h"
+#include "engine/search/node_records.h"
+#include "engine/search/ordering/picker.h"
+#include "engine/search/parallel.h"
+#include "engine/search/quiesce.h"
 #include "engine/search/root/control.h"
 #include "engine/search/root/driver.h"
-#include "engine/search/parallel.h"
-#include "engine/search/ordering/picker.h"
-#include "engine/search/quiesce.h"
-#include "engine/search/search.h"
-#include "engine/search/node_records.h"
 #include "engine/search/search_move.h"
 
 bool searchStopped(const Board *b) { return stopFlag.load(std::memory_order_relaxed) || workIsStale(b); }

@@ -4,6 +4,8 @@
 // re-search on a scout or narrowed-beta fail high, update alpha, the line,
 // the killers, threat replies and history, make the root reports, unmake.
 // Also the null-move threat search and the root's alternative search.
+#include "engine/search/search_move.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
@@ -16,14 +18,13 @@
 #include "engine/eval/pawn_endings.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/save_slots.h"
-#include "engine/search/root/control.h"
-#include "engine/search/root/driver.h"
+#include "engine/search/node_records.h"
 #include "engine/search/ordering/history.h"
 #include "engine/search/parallel.h"
 #include "engine/search/quiesce.h"
+#include "engine/search/root/control.h"
+#include "engine/search/root/driver.h"
 #include "engine/search/search.h"
-#include "engine/search/node_records.h"
-#include "engine/search/search_move.h"
 #include "platform/platform.h"
 
 std::atomic<int> rootOnHashMove{0};

@@ -1,16 +1,17 @@
 // The helper loop and the hand-over of one move at a split point: a helper
 // waits in the idle ring, takes up the job handed to it, searches the move on
 // its own copies of the board and the node, merges its results and returns.
+#include "engine/smp/split.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "engine/board/board_copy.h"
 #include "engine/board/game/game.h"
-#include "engine/search/root/control.h"
 #include "engine/search/parallel.h"
+#include "engine/search/root/control.h"
 #include "engine/search/search_move.h"
-#include "engine/smp/split.h"
 #include "engine/smp/threads.h"
 #include "platform/platform.h"
 

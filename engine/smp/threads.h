@@ -10,9 +10,8 @@
 // At a helper's copy of a split node (nodeFlags 0x2000) alpha, the variation,
 // the best score and the alpha >= beta test are updated under searchMutex.
 #pragma once
-#include <pthread.h>
-
 #include <atomic>
+#include <pthread.h>
 
 #include "engine/board/position.h"
 #include "engine/search/parallel.h"

@@ -3,11 +3,9 @@
 #include "engine/board/game/game.h"
 
 #include <cassert>
-
-#include "engine/board/board_check.h"
-
 #include <cstring>
 
+#include "engine/board/board_check.h"
 #include "engine/board/game/fen.h"
 #include "engine/board/game/stopwatch.h"
 #include "engine/board/keys.h"
@@ -36,6 +34,7 @@ static void linkList(Board *b, PieceListHead *head, int first, int last, int ste
 }
 
 int setupPosition(Position *root, GameRecord *record) {
+  assert(root && record);
   Board *b = &gameBoard;
   int8_t grid[128];
   if (!readPlacement(record->fenBuffer, grid)) return -1;
@@ -149,6 +148,7 @@ int setupPosition(Position *root, GameRecord *record) {
 }
 
 void addHistoryKey(uint64_t key, int index) {
+  assert(index >= -1);
   if (index >= MAX_HISTORY_KEYS) index = MAX_HISTORY_KEYS - 1;  // past capacity keep the last slot
   if (index >= 0) gameRecord.historyKeys[index] = key;
   gameRecord.historyKeyCount = index + 1;

@@ -2,6 +2,9 @@
 // squares between two squares, "is this square attacked", and the attacker
 // search of the futility and threat tests.
 #include "engine/board/moves/attacks.h"
+
+#include <cassert>
+
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "platform/platform.h"
@@ -33,12 +36,14 @@ bool defended(const Board *b, int colour, int square, uint64_t occupancy) {
 }  // namespace
 
 uint64_t squaresBetween(int from, int to) {
+  assert(onBoard(from) && onBoard(to) && from != to);
   int dir = directionByDifference(to - from);
   ENGINE_ASSERT(dir >= 0 && dir < 8);
   return rays[dir][sq88To64[from]] & rays[dir ^ 1][sq88To64[to]];
 }
 
 bool squareAttacked(const Board *b, int target, int byColour, uint64_t occupancy) {
+  assert(b && (byColour == 1 || byColour == -1));
   if (!onBoard(target)) return false;
   PieceRecord *const *sq = b->squareArray + 128;
   // pawns: geometry on the 0x88 board (the guard entries are never a pawn)
@@ -72,6 +77,7 @@ bool squareAttacked(const Board *b, int target, int byColour, uint64_t occupancy
 }
 
 bool kingAttacked(const Position *pos, int colour) {
+  assert(pos && pos->pg && (colour == 1 || colour == -1));
   Board *b = pos->pg;
   const PieceRecord *king = &b->pieces[colour > 0 ? 32 : 0];
   // A king that is off the board has been captured: the position is lost for it.
@@ -80,6 +86,7 @@ bool kingAttacked(const Position *pos, int colour) {
 }
 
 int findAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int limit) {
+  assert(piece && piece->board);
   if (!onBoard(square)) return NO_SQUARE;
   Board *b = piece->board;
   PieceRecord *const *sq = b->squareArray + 128;

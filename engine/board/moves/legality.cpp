@@ -1,8 +1,11 @@
 // Pseudo-legality of an arbitrary move word: a stored hash move may come from
 // another position (a key collision or a torn entry), so before it is made it
 // must be one of the moves the generators would produce here.
-#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/legality.h"
+
+#include <cassert>
+
+#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 
@@ -49,6 +52,7 @@ bool pawnMoveIsPseudoLegal(const Position *pos, int from, int to, bool under) {
 }  // namespace
 
 bool isPseudoLegal(const Position *pos, Move move) {
+  assert(pos && pos->pg);
   Board *b = pos->pg;
   int from = moveFrom(move);
   int toByte = moveToByte(move);

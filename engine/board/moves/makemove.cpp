@@ -6,9 +6,8 @@
 #include <cassert>
 
 #include "engine/board/board_check.h"
-
-#include "engine/board/tables/bitboard.h"
 #include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
 
 namespace {
 
@@ -329,6 +328,7 @@ void makeMove(Position *P, Move move, Position *C) {
 }
 
 void unmakeMove(Position *C) {
+  assert(C && C->pg && C->capturedPiece);
   Board *b = C->pg;
   PieceRecord **sq = b->squares();
   PieceRecord *const none = &b->sentinel;
@@ -383,6 +383,7 @@ void unmakeMove(Position *C) {
 }
 
 void updateCastlingRights(Position *pos) {
+  assert(pos && pos->pg);
   Board *b = pos->pg;
   auto holds = [b](int sq, int code) { return b->at(sq)->kind == &b->kinds[code]; };
   if (pos->statusFlags & CASTLE_WHITE) {
@@ -396,6 +397,7 @@ void updateCastlingRights(Position *pos) {
 }
 
 void initPosition(Position *pos, Board *board) {
+  assert(pos && board);
   pos->childKillers[0] = NO_MOVE;
   pos->pg = board;
 }

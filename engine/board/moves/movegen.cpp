@@ -1,8 +1,11 @@
 // Pseudo-legal move generation into a Position's move stack: the tactical
 // stage (captures, e.p., pushes to the 7th rank and queen promotions) and the
 // quiet moves of one piece (castling, under-promotions, the rest).
-#include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
+
+#include <cassert>
+
+#include "engine/board/moves/attacks.h"
 #include "engine/board/tables/bitboard.h"
 #include "platform/platform.h"
 
@@ -43,16 +46,19 @@ void genKingCaptures(Position *pos, const PieceRecord *p) {
 }  // namespace
 
 void pushMove(Position *pos, Move move) {
+  assert(pos && pos->moveCursor >= pos->moveList);
   if (pos->moveCursor < pos->moveList + MOVE_LIST_SIZE) *pos->moveCursor++ = move;
 }
 
 void resetPicker(Position *pos) {
+  assert(pos && pos->ownPieces);
   pos->pickerStage = 0;
   pos->moveCursor = pos->moveList;
   pos->pieceCursor = &pos->ownPieces->node;
 }
 
 void genCaptures(Position *pos) {
+  assert(pos && pos->pg && pos->ownPieces);
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;
   uint64_t enemy = pos->enemyBits, all = pos->allBits;
@@ -88,6 +94,7 @@ void genCaptures(Position *pos) {
 }
 
 bool castlingAllowed(const Position *pos, int kingSquare, int direction) {
+  assert(pos && onBoard(kingSquare) && (direction == 1 || direction == -1));
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;
   int side = pos->side;
@@ -110,6 +117,7 @@ bool castlingAllowed(const Position *pos, int kingSquare, int direction) {
 }
 
 void genPieceQuietMoves(Position *pos) {
+  assert(pos && pos->pg && pos->pieceCursor);
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;
   const PieceRecord *p = pos->pieceCursor;

@@ -1,9 +1,10 @@
 // The bitboard tables built at engine initialisation: square bits, slider
 // masks and magic-indexed attack blocks, leaper and pawn attacks, rays.
+#include "engine/board/tables/bitboard.h"
+
 #include <cstddef>
 #include <mutex>
 
-#include "engine/board/tables/bitboard.h"
 #include "platform/platform.h"
 
 uint64_t squareBit[64];

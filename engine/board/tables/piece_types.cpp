@@ -1,8 +1,9 @@
 // The thirteen static piece descriptors, one per PieceCode and linked in code
 // order. Every Board copies them; only the zobrist pointers are filled in later
 // (by the key generation).
-#include "engine/board/tables/geometry.h"
 #include "engine/board/tables/piece_types.h"
+
+#include "engine/board/tables/geometry.h"
 
 namespace {
 // Direction runs in directionList, inclusive bounds. Pawns and the empty code

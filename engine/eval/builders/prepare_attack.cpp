@@ -2,8 +2,9 @@
 // zone included), spread over the knight and slider tables along the squares
 // each piece reaches; and the screens and pins on the lines of the sliders
 // and kings (both builders).
-#include "engine/board/moves/attacks.h"
 #include "engine/eval/builders/prepare_attack.h"
+
+#include "engine/board/moves/attacks.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"

@@ -1,11 +1,12 @@
 // The endgame builder: endgame values and constants, the rule of the square
 // in pawn endings, passed-pawn escort terms, the mobility pass through the
 // pawn structure and the screens and pins with pawns taken in.
+#include "engine/eval/builders/prepare_end.h"
+
 #include <cstdlib>
 
 #include "engine/eval/builders/prepare_attack.h"
 #include "engine/eval/builders/prepare_data.h"
-#include "engine/eval/builders/prepare_end.h"
 #include "engine/eval/builders/prepare_pawns.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"

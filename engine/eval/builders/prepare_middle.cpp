@@ -1,11 +1,12 @@
 // The middlegame builder: classification, current values, pawn analysis,
 // the square terms of pawns, pieces and kings, drawish classification and
 // scaling, and the final sum from white's point of view.
+#include "engine/eval/builders/prepare_middle.h"
+
 #include <cstdlib>
 
 #include "engine/eval/builders/prepare_attack.h"
 #include "engine/eval/builders/prepare_data.h"
-#include "engine/eval/builders/prepare_middle.h"
 #include "engine/eval/builders/prepare_pawns.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"

@@ -2,10 +2,11 @@
 // piece bitboards, pawn spans, widened pawn-attack sets, passed-pawn file
 // segments in the pawn-path tables, and the king-and-pawn terms.
 #include "engine/eval/builders/prepare_pawns.h"
-#include "engine/eval/builders/prepare_steps.h"
-#include "engine/eval/prepare.h"
 
 #include <cstring>
+
+#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
 
 namespace {
 

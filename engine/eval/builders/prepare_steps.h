@@ -3,8 +3,8 @@
 #pragma once
 #include <initializer_list>
 
-#include "engine/board/tables/bitboard.h"
 #include "engine/board/position.h"
+#include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/geometry.h"
 #include "engine/eval/prepare.h"
 

@@ -1,9 +1,10 @@
 // The history table updates of the node search: a cut by a quiet move raises
 // its entry, the quiet moves tried before it are lowered; entries that run
 // out of range halve the whole table.
+#include "engine/search/ordering/history.h"
+
 #include <cstring>
 
-#include "engine/search/ordering/history.h"
 #include "engine/search/node_records.h"
 
 HistoryTable historyTable;

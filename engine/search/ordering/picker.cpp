@@ -1,11 +1,12 @@
 // Move ordering: capture keys, the history order of quiet moves, the staged
 // move picker and the seeding helpers of the searches.
+#include "engine/search/ordering/picker.h"
+
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
 #include "engine/search/ordering/history.h"
-#include "engine/search/ordering/picker.h"
 #include "platform/platform.h"
 
 namespace {

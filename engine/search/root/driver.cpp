@@ -1,5 +1,7 @@
 // The search driver: iterative deepening of the game's root with multi-PV,
 // the easy-move test, the time rules and the stop rules.
+#include "engine/search/root/driver.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,14 +12,13 @@
 #include "engine/board/moves/movegen.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
-#include "engine/search/root/control.h"
-#include "engine/search/root/driver.h"
 #include "engine/search/hash.h"
 #include "engine/search/ordering/history.h"
 #include "engine/search/parallel.h"
+#include "engine/search/root/control.h"
+#include "engine/search/root/timealloc.h"
 #include "engine/search/search.h"
 #include "engine/search/search_move.h"
-#include "engine/search/root/timealloc.h"
 #include "platform/platform.h"
 
 Stopwatch searchClock;

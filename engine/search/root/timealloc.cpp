@@ -1,11 +1,12 @@
 // Time allocation: turns the search's TimeControl into the soft timer, the
 // hard limit and the target time of one search. Arithmetic is done in 64 bits
 // and every result is clamped into int32, so large clocks never overflow.
+#include "engine/search/root/timealloc.h"
+
 #include <algorithm>
 #include <climits>
 
 #include "engine/board/game/game.h"
-#include "engine/search/root/timealloc.h"
 
 TimeControl timeControl;
 int32_t softTimeMs;
