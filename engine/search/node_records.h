@@ -1,4 +1,5 @@
-// Small board queries and record set-ups shared by the search files.
+// Per-node helpers shared by the search files: threat and e.p. tests, the gain
+// of a move, child record set-ups and copies, variation lines.
 #pragma once
 #include <cstring>
 

@@ -1,13 +1,14 @@
 // Helper threads, the idle ring, split points and counting semaphores.
 //
-// How the node search uses a split point:
+// How the node search uses a split point (through the hooks that startThreads
+// installs, engine/search/parallel.h):
 //   in the move loop, before searching a move itself:
-//     if (splitMove(node, depth, &beta, &alpha, killers, pv, move, child, excluded)) continue;
+//     if (splitHook && splitHook(node, depth, &beta, &alpha, killers, pv, move, child, excluded)) continue;
 //   (splitMove makes the whole split decision and hands the move to a helper)
 //   after the move loop:
-//     if (node->pg->splitPoint == node) endSplit(node);
+//     if (node->pg->splitPoint == node) endSplitHook(node);
 //   stale work: workIsStale(node->pg).
-// At a helper's copy of a split node (nodeFlags 0x2000) alpha, the variation,
+// At a helper's copy of a split node (NODE_SHARED_SPLIT) alpha, the variation,
 // the best score and the alpha >= beta test are updated under searchMutex.
 #pragma once
 #include <atomic>

@@ -3,7 +3,7 @@
 #pragma once
 #include "engine/board/position.h"
 
-// Quiet moves of every piece (threatTarget skipped under nodeFlags 8), history-sorted.
+// Quiet moves of every piece (threatTarget skipped under NODE_THREAT), history-sorted.
 void genQuietMoves(Position *pos);
 
 // Candidate (seeded) moves the picker handed out before its first generation;
