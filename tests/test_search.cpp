@@ -232,9 +232,9 @@ TEST_F(SearchTest, ExhaustedSaveSlotsSkipTheRePreparation) {
   static Board other;
   int claimed = 0;
   while (claimSaveSlot(&other) >= 0) claimed++;
-  EXPECT_EQ(claimed, MAX_SAVE_SLOTS);
+  EXPECT_EQ(claimed, MAX_SP);
   Result r = searchRoot(8, true, false);
-  EXPECT_EQ(saveSlotsInUse(), MAX_SAVE_SLOTS) << "the search must neither take nor free a slot it did not claim";
+  EXPECT_EQ(saveSlotsInUse(), MAX_SP) << "the search must neither take nor free a slot it did not claim";
   std::string why;
   EXPECT_TRUE(lineIsLegal(&rootPosition, r.pv, &why)) << why;
   releaseAllSaveSlots();

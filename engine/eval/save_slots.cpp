@@ -21,7 +21,7 @@ struct SaveSlot {
   int32_t drawShrink;
   const uint8_t *kingZoneTable;
 };
-SaveSlot saveStack[MAX_SAVE_SLOTS];
+SaveSlot saveStack[MAX_SP];
 
 void saveState(SaveSlot *s, const Board *b) {
   std::memcpy(&s->prepared, &b->prepared, sizeof s->prepared);
@@ -54,7 +54,7 @@ void restoreState(const SaveSlot *s, Board *b) {
 int claimSaveSlot(Board *b) {
   for (;;) {
     bool seenFree = false;
-    for (int i = 0; i < MAX_SAVE_SLOTS; i++) {
+    for (int i = 0; i < MAX_SP; i++) {
       if (saveStack[i].owner.load(std::memory_order_relaxed) != nullptr) continue;
       seenFree = true;
       Board *expected = nullptr;
@@ -65,7 +65,7 @@ int claimSaveSlot(Board *b) {
 }
 
 void freeSaveSlot(int i) {
-  if (i >= 0 && i < MAX_SAVE_SLOTS) saveStack[i].owner.store(nullptr, std::memory_order_release);
+  if (i >= 0 && i < MAX_SP) saveStack[i].owner.store(nullptr, std::memory_order_release);
 }
 
 bool allSaveSlotsFree() { return saveSlotsInUse() == 0; }

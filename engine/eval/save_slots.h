@@ -4,7 +4,7 @@
 #pragma once
 #include "engine/board/board.h"
 
-constexpr int MAX_SAVE_SLOTS = 800;
+constexpr int MAX_SP = 800;  // save slots
 
 // Claims a free save slot for a board (-1 when all are in use); frees one.
 int claimSaveSlot(Board *b);
