@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "bench/perft_walk.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ double seconds() {
 uint64_t count(Position *pos, int depth, bool picker) {
   if (depth <= 0) return 1;
   if (picker) return perft::countPicker(pos, depth, perft::PickerOptions{true, true, true});
-  return perft::countPlain(pos, depth);
+  return perftCount(pos, depth);
 }
 
 char squareFile(int sq) { return (char)('a' + (sq & 7)); }
@@ -58,18 +60,16 @@ void printMove(Move m) {
 
 uint64_t divide(Position *pos, int depth, bool picker) {
   Position *child = pos + 1;
-  int n = perft::generateAll(pos);
+  int n = generateAll(pos);
   Move moves[MOVE_LIST_SIZE];
   memcpy(moves, pos->moveList, n * sizeof(Move));
   uint64_t total = 0;
   for (int i = 0; i < n; i++) {
-    makeMove(pos, moves[i], child);
-    if (!kingAttacked(child, pos->side)) {
-      uint64_t c = count(child, depth - 1, picker);
-      printMove(moves[i]);
-      printf(": %llu\n", (unsigned long long)c);
-      total += c;
-    }
+    if (!makeLegal(pos, moves[i], child)) continue;
+    uint64_t c = count(child, depth - 1, picker);
+    printMove(moves[i]);
+    printf(": %llu\n", (unsigned long long)c);
+    total += c;
     unmakeMove(child);
   }
   return total;

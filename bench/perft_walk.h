@@ -1,15 +1,19 @@
-// Legal-move counting over the engine's own generators and make-move: generate
-// pseudo-legal moves, make each, skip it when the mover's king is attacked,
-// recurse, unmake. Shared by the perft benchmark and the move-generation tests.
+// Perft walks shared by the perft benchmark and the move-generation tests: a
+// position stack set up from FEN, and the legal-move count through the staged
+// picker (the plain count is the board layer's perft).
 #pragma once
 #include <cstdint>
 #include <cstring>
 
-#include "engine/board.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/board/moves/legality.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/board/position.h"
+#include "engine/search/hash.h"
+#include "engine/search/ordering/picker.h"
 
 namespace perft {
 
@@ -32,30 +36,6 @@ inline bool setUp(Stack *s, const char *fen) {
   root->parent = nullptr;
   resetPicker(root);
   return true;
-}
-
-// All pseudo-legal moves of a position, by the plain generators, into its list.
-inline int generateAll(Position *pos) {
-  pos->moveCursor = pos->moveList;
-  genCaptures(pos);
-  PieceRecord *end = &pos->pg->sentinel;
-  for (PieceRecord *p = pos->ownPieces->node.next; p != end; p = p->next) {
-    pos->pieceCursor = p;
-    genPieceQuietMoves(pos);
-  }
-  return (int)(pos->moveCursor - pos->moveList);
-}
-
-inline uint64_t countPlain(Position *pos, int depth) {
-  Position *child = pos + 1;
-  int n = generateAll(pos);
-  uint64_t nodes = 0;
-  for (int i = 0; i < n; i++) {
-    makeMove(pos, pos->moveList[i], child);
-    if (!kingAttacked(child, pos->side)) nodes += depth <= 1 ? 1 : countPlain(child, depth - 1);
-    unmakeMove(child);
-  }
-  return nodes;
 }
 
 // Picker walk. Options exercise the picker's paths: quiet moves history-sorted
@@ -94,13 +74,11 @@ inline uint64_t countPicker(Position *pos, int depth, const PickerOptions &o, Mo
   Move *childKillers = killers + 2;
   Move m;
   while ((m = pickMove(pos, &seen)) != NO_MOVE) {
-    makeMove(pos, m, child);
-    if (!kingAttacked(child, pos->side)) {
-      nodes += depth <= 1 ? 1 : countPicker(child, depth - 1, o, childKillers);
-      if (killers[0] != m) {
-        killers[1] = killers[0];
-        killers[0] = m;
-      }
+    if (!makeLegal(pos, m, child)) continue;
+    nodes += depth <= 1 ? 1 : countPicker(child, depth - 1, o, childKillers);
+    if (killers[0] != m) {
+      killers[1] = killers[0];
+      killers[0] = m;
     }
     unmakeMove(child);
   }

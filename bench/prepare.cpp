@@ -1,12 +1,14 @@
 // Preparation speed: repeated preparations (reset 0, as the search runs them
 // after captures) of a few middlegame and endgame positions.
+#include "engine/eval/prepare.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/prepare.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 
 int main(int argc, char **argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 20000;

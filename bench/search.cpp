@@ -2,20 +2,25 @@
 // nodes of each position, the total (the search signature), time and speed.
 // Usage: search [depth] [--threads N]   (default depth 9; without --threads no
 // helper threads are started, with it N search threads share the work)
+#include "engine/search/search.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/driver.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/prepare.h"
-#include "engine/search.h"
-#include "engine/threads.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
+#include "engine/search/hash.h"
+#include "engine/search/parallel.h"
+#include "engine/search/root/driver.h"
+#include "engine/search/search_move.h"
+#include "engine/smp/split.h"
+#include "engine/smp/threads.h"
 
 namespace {
 
@@ -40,7 +45,7 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
   }
   Position *root = &rootPosition;
   Board *board = root->pg;
-  engineSide = root->side;
+  board->engineSide = root->side;
   clearHash(&hashTable);
   board->nodeCount = 0;
   helperNodeCount.store(0);

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
 #include "uci/movetext.h"
 
 namespace bookwriter {

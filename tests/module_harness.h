@@ -3,21 +3,22 @@
 // thread of its own, and a legality check of reported moves done with the
 // test binary's own copy of the engine core.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "engine/board.h"
-#include "engine/driver.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/tessel.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/board/position.h"
+#include "engine/search/hash.h"
+#include "engine/search/root/driver.h"
+#include "module/api.h"
 
 namespace harness {
 
@@ -141,7 +142,7 @@ inline std::vector<Move> legalMovesOf(const char *fen, const std::vector<Move> &
   if (parseFen(fen) != 0 || setupPosition(&rootPosition, &gameRecord) != 0) return out;
   for (Move m : played) playGameMove(m);
   Move list[MAX_ROOT_MOVES];
-  int n = legalRootMoves(&rootPosition, list);
+  int n = legalMoves(&rootPosition, list, MAX_ROOT_MOVES);
   out.assign(list, list + n);
   return out;
 }

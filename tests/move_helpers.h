@@ -1,14 +1,14 @@
 // Helpers of the move-generation and make-move tests: positions from FEN on
 // the game board, coordinate move words, move lists by stage.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "bench/perft_walk.h"
-#include "engine/bitboard.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/search/ordering/history.h"
 
 namespace movetest {
 

@@ -7,15 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "engine/driver.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/prepare.h"
-#include "engine/search.h"
-#include "engine/threads.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
+#include "engine/search/hash.h"
+#include "engine/search/ordering/picker.h"
+#include "engine/search/parallel.h"
+#include "engine/search/root/control.h"
+#include "engine/search/root/driver.h"
+#include "engine/search/search.h"
+#include "engine/search/search_move.h"
+#include "engine/smp/threads.h"
+#include "module/callbacks.h"
 
 namespace harness {
 
@@ -36,7 +44,7 @@ inline bool setFen(const char *fen) {
 inline void prepareRoot() {
   Position *root = &rootPosition;
   Board *board = root->pg;
-  engineSide = root->side;
+  board->engineSide = root->side;
   board->nodeCount = 0;
   helperNodeCount.store(0);
   root->childKillers[1] = NO_MOVE;
@@ -75,25 +83,11 @@ inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirs
   return r;
 }
 
-// ---- an oracle independent of the searches ----
+// ---- an oracle independent of the searches: the board layer's legal moves ----
 inline std::vector<Move> legalMoves(Position *pos) {
-  std::vector<Move> out;
-  Position probe;
-  std::memcpy((void *)&probe, (const void *)pos, sizeof probe);
-  probe.nodeFlags &= 4 | 1;  // keep the e.p. bit only; no threat, no captures-only
-  resetPicker(&probe);
-  std::vector<Move> all;
-  for (Move m = pickMove(&probe); m != NO_MOVE; m = pickMove(&probe)) all.push_back(m);
-  Position child;
-  std::memset((void *)&child, 0, sizeof child);
-  initPosition(&child, pos->pg);
-  for (Move m : all) {
-    makeMove(pos, m, &child);
-    bool ok = !(child.statusFlags & 0x800 && child.score == -MATE_SCORE) && !kingAttacked(&child, pos->side);
-    unmakeMove(&child);
-    if (ok) out.push_back(m);
-  }
-  return out;
+  Move list[MAX_LEGAL_MOVES];
+  int n = ::legalMoves(pos, list, MAX_LEGAL_MOVES);
+  return std::vector<Move>(list, list + n);
 }
 
 inline bool inCheck(Position *pos) { return kingAttacked(pos, pos->side); }

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
-#include "engine/bitboard.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
 
 // Every expectation here is computed independently from files and ranks, so a
 // wrong table entry or a bad multiplier cannot agree with it by construction.

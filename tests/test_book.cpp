@@ -1,17 +1,16 @@
 // Opening book: the weighted choice and its thresholds, the seed, lookups in
 // generated book files (ends of the file, absent keys, a record bound per
 // position), legality of every move given out, and broken files.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <cerrno>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/game.h"
+#include "engine/board/keys.h"
+#include "engine/search/hash.h"
 #include "tests/book_writer.h"
 #include "uci/book.h"
 #include "uci/legal.h"

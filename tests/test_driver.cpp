@@ -1,7 +1,9 @@
 // The search driver, run through the operations table of the engine core
 // linked into this test: depth limits, multi-PV, the single-legal-move stop,
 // mate scores, the easy-move rule and the timer-driven stops.
-#include "engine/interface.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/search/root/control.h"
+#include "module/callbacks.h"
 #include "tests/module_harness.h"
 
 using namespace harness;
@@ -26,7 +28,7 @@ class DriverTest : public ::testing::Test {
     ops.newGame();
     ops.resetStop();
     recorder.clear();
-    legalCount = legalRootMoves(&rootPosition, legal);
+    legalCount = legalMoves(&rootPosition, legal, MAX_ROOT_MOVES);
   }
   bool isLegal(Move m) const {
     for (int i = 0; i < legalCount; i++)

@@ -1,14 +1,15 @@
 // FEN reading and position set-up: the accept/reject rules, castling and e.p.
 // handling, record allotment, counts and the game record.
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/keys.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,15 +1,17 @@
 // Zobrist keys and the transposition table: the fixed key sequence, table
 // sizing, bucket choice and replacement, history marks, and entry claims
 // under contention.
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/keys.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/piece_types.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 
 namespace {

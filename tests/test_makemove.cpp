@@ -2,7 +2,10 @@
 // score against values built from scratch, and the edge cases of make-move.
 #include <memory>
 
-#include "engine/prepare.h"
+#include "engine/board/keys.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/eval/prepare.h"
 #include "platform/platform.h"
 #include "tests/move_helpers.h"
 
@@ -142,7 +145,7 @@ struct Walker {
   void walk(Position *pos, int depth, int ply) {
     Position *child = pos + 1;
     Board *b = pos->pg;
-    int n = perft::generateAll(pos);
+    int n = generateAll(pos);
     std::vector<Move> moves(pos->moveList, pos->moveList + n);
     std::vector<uint8_t> body(sizeof(Position) - POSITION_BODY);
     for (Move m : moves) {
@@ -185,7 +188,7 @@ class MakeMove : public ::testing::Test {
   void SetUp() override {
     perft::setUp(&stack, "4k3/8/8/8/8/8/8/4K3 w - -");
     clearTables(&gameBoard);
-    tempo.store(0);
+    gameBoard.tempo = 0;
   }
   void TearDown() override { clearTables(&gameBoard); }
   Position *at(const char *fen) { return position(&stack, fen); }
@@ -217,7 +220,7 @@ TEST_F(MakeMove, IncrementalScoreEqualsScoreFromScratch) {
 
 TEST_F(MakeMove, TempoEntersEveryChildScore) {
   Position *p = at("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
-  tempo.store(5);
+  p->pg->tempo = 5;
   p->score = 40;
   makeMove(p, word("g1f3"), p + 1);
   EXPECT_EQ(p[1].score, 5 - 40);

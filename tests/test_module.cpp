@@ -3,6 +3,7 @@
 // callbacks (a hand-fired timer and recorded reports).
 #include <dlfcn.h>
 
+#include "engine/search/root/timealloc.h"
 #include "tests/module_harness.h"
 
 using namespace harness;

@@ -1,5 +1,6 @@
 // Legal-move counts against published perft results, by the plain generators
 // and through the staged picker (every picker path must give the same count).
+#include "engine/search/ordering/history.h"
 #include "platform/platform.h"
 #include "tests/move_helpers.h"
 
@@ -29,7 +30,7 @@ const Known kKnown[] = {
 
 uint64_t plain(const Known &k) {
   if (!perft::setUp(&stack, k.fen)) return 0;
-  return perft::countPlain(&stack.ply[0], k.depth);
+  return perftCount(&stack.ply[0], k.depth);
 }
 
 uint64_t picker(const Known &k, perft::PickerOptions o) {

@@ -2,21 +2,29 @@
 // the hanging-piece rule, hand-computed builder steps, colour mirroring,
 // incremental against fresh scores, and random positions (run under the
 // sanitizers: the king-zone writes near the board edge must stay inside).
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-#include "engine/bitboard.h"
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/interface.h"
-#include "engine/makemove.h"
-#include "engine/movegen.h"
-#include "engine/prepare.h"
-#include "engine/prepare_steps.h"
-#include "engine/prepare_data.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/makemove.h"
+#include "engine/board/moves/movegen.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/eval/builders/prepare_attack.h"
+#include "engine/eval/builders/prepare_data.h"
+#include "engine/eval/builders/prepare_end.h"
+#include "engine/eval/builders/prepare_middle.h"
+#include "engine/eval/builders/prepare_pawns.h"
+#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/save_slots.h"
+#include "engine/eval/settings.h"
+#include "engine/eval/weights.h"
+#include "engine/search/hash.h"
+#include "engine/search/ordering/picker.h"
 #include "platform/platform.h"
 
 namespace {
@@ -34,7 +42,7 @@ struct PrepareTest : ::testing::Test {
     EXPECT_EQ(parseFen(fen), 0) << fen;
     EXPECT_EQ(setupPosition(&rootPosition, &gameRecord), 0) << fen;
     rootPosition.pg = &gameBoard;
-    engineSide = rootPosition.side;
+    gameBoard.engineSide = rootPosition.side;
     return &rootPosition;
   }
   // Root preparation as the driver runs it.
@@ -167,7 +175,7 @@ TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
     EXPECT_EQ(passedWithQueen[i], withQueen[i]);
     EXPECT_EQ(passedEndgame[i], endgame[i]);
   }
-  EXPECT_EQ(tempo.load(), 1);
+  EXPECT_EQ(gameBoard.tempo, 1);
   EXPECT_EQ(searchMargin.load(), -9);
 }
 
@@ -228,14 +236,12 @@ TEST_F(PrepareTest, TwoResetsGiveIdenticalPreparations) {
 }
 
 TEST_F(PrepareTest, ResetReleasesTheSaveSlots) {
-  static int released;
-  released = 0;
-  releaseSaveSlotsHook = [] { released++; };
   prepared(nullptr);
-  EXPECT_EQ(released, 1);
+  ASSERT_GE(claimSaveSlot(b()), 0);
   prepare(&rootPosition, 0);
-  EXPECT_EQ(released, 1);
-  releaseSaveSlotsHook = nullptr;
+  EXPECT_EQ(saveSlotsInUse(), 1) << "only a reset preparation releases the slots";
+  prepared(nullptr);
+  EXPECT_TRUE(allSaveSlotsFree());
 }
 
 // ======================= phase and driver =======================
@@ -280,13 +286,13 @@ TEST_F(PrepareTest, ContemptFavoursTheEngineSide) {
   activeSettings.contempt = 20;
   EXPECT_EQ(prepared(fen), base + 20);
   setFen(fen);
-  engineSide = -rootPosition.side;
+  gameBoard.engineSide = -rootPosition.side;
   activeSettings.contempt = 0;
   prepare(&rootPosition, 1);
   int other = rootPosition.score;
   activeSettings.contempt = 20;
   setFen(fen);
-  engineSide = -rootPosition.side;
+  gameBoard.engineSide = -rootPosition.side;
   prepare(&rootPosition, 1);
   EXPECT_EQ(rootPosition.score, other - 20);
 }

@@ -3,6 +3,10 @@
 // patterns for both colours.
 #include <gtest/gtest.h>
 
+#include "engine/eval/pawn_endings.h"
+#include "engine/eval/settings.h"
+#include "engine/search/quiesce.h"
+#include "engine/search/search.h"
 #include "tests/search_harness.h"
 
 using namespace harness;
@@ -28,7 +32,7 @@ void setPlainPosition(const char *fen, const char *lastTo) {
   std::memset(&b->prepared, 0, sizeof b->prepared);
   for (PieceListHead *h : {&b->white, &b->black})
     for (PieceRecord *p = h->node.next; p != &b->sentinel; p = p->next) p->value = plainValue(p->desc.kind);
-  tempo.store(0);
+  b->tempo = 0;
   rootPosition.score = 0;
   int to = (lastTo[0] - 'a') + (lastTo[1] - '1') * 16;
   rootPosition.lastMove = makeMoveWord(NO_SQUARE, to);
@@ -37,9 +41,9 @@ void setPlainPosition(const char *fen, const char *lastTo) {
 struct QuiesceTest : testing::Test {
   void SetUp() override {
     initOnce();
-    savedTempo = tempo.load();
+    savedTempo = gameBoard.tempo;
   }
-  void TearDown() override { tempo.store(savedTempo); }
+  void TearDown() override { gameBoard.tempo = savedTempo; }
   int savedTempo = 0;
 };
 

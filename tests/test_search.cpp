@@ -2,10 +2,16 @@
 // mates checked against an independent mate finder, legality of every reported
 // variation, and the clean state after a search (no locked table entry, no
 // save slot held).
+#include <algorithm>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/eval/save_slots.h"
+#include "engine/search/root/control.h"
+#include "engine/search/search.h"
+#include "engine/search/search_move.h"
+#include "module/reports.h"
 #include "tests/search_harness.h"
 
 using namespace harness;

@@ -3,6 +3,9 @@
 // entry is locked and no save slot is held.
 #include <gtest/gtest.h>
 
+#include "engine/eval/save_slots.h"
+#include "engine/search/parallel.h"
+#include "engine/smp/split.h"
 #include "tests/search_harness.h"
 
 using namespace harness;

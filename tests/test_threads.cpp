@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/interface.h"
-#include "engine/search.h"
-#include "engine/threads.h"
+#include "engine/board/board_copy.h"
+#include "engine/board/moves/legal_moves.h"
+#include "engine/eval/save_slots.h"
+#include "engine/smp/split.h"
+#include "engine/smp/threads.h"
+#include "module/callbacks.h"
 #include "tests/module_harness.h"
 
 using namespace harness;
@@ -129,7 +132,7 @@ TEST(ThreadStress, RandomStopsAndPonderHits) {
     const char *fen = fens[rng() % 5];
     ASSERT_EQ(ops.setFen(fen), 0);
     Move legal[MAX_ROOT_MOVES];
-    int legalCount = legalRootMoves(&rootPosition, legal);
+    int legalCount = legalMoves(&rootPosition, legal, MAX_ROOT_MOVES);
     recorder.clear();
     ops.resetStop();
     int kind = (int)(rng() % 4);

@@ -1,11 +1,11 @@
 // Time allocation for every clock mode, with the documented rows and the
 // large-clock rows that overflow 32-bit arithmetic.
+#include <climits>
 #include <gtest/gtest.h>
 
-#include <climits>
-
-#include "engine/driver.h"
-#include "engine/game.h"
+#include "engine/board/game/game.h"
+#include "engine/search/root/driver.h"
+#include "engine/search/root/timealloc.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The engine command thread: its mailbox, the internal commands, and the
 // think line handed to the module (own side's clock, variations, book skip).
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <string>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 #include "uci/engine_thread.h"
 #include "uci/options.h"

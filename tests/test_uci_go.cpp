@@ -1,7 +1,6 @@
 // "go" into the think line: every limit, later keys overriding earlier ones,
 // and unusable values reported and clamped instead of ending the process.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

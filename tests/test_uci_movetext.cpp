@@ -1,11 +1,11 @@
 // Move texts read on the program's game copy, and the end-of-game test.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "uci/movetext.h"
 #include "uci/state.h"
 

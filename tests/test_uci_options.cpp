@@ -1,6 +1,5 @@
 // Options: the listing, lookup and values, the strength levels, hash sizes.
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "uci/numbers.h"

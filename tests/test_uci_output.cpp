@@ -1,14 +1,13 @@
 // Output lines: move texts, score conversion, error and check lines, the info
 // lines built from the engine's reports, and the bestmove line.
 #include <gtest/gtest.h>
-
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <string>
-
-#include "engine/game.h"
-#include "engine/hash.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
+#include "engine/search/hash.h"
 #include "uci/output.h"
 #include "uci/state.h"
 

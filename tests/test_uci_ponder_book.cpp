@@ -1,16 +1,14 @@
 // A ponder search in a book position: the book move is held until
 // "ponderhit" or "stop", as the protocol asks of a ponder search; a normal
 // search answers the book move at once. Runs the built tessel_uci.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-#include "engine/hash.h"
+#include "engine/search/hash.h"
 #include "tests/book_writer.h"
 
 namespace {

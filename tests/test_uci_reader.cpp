@@ -1,7 +1,6 @@
 // The reader loop: line reading, tokens, the command table and its errors.
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

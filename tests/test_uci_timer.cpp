@@ -1,8 +1,7 @@
 // The program's timer thread and the module's two timers on it.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "platform/timer.h"

@@ -1,6 +1,6 @@
-// Offline generator of the slider multipliers in engine/magics_data.cpp.
+// Offline generator of the slider multipliers in engine/board/tables/magics_data.cpp.
 //
-//   gen_magics > engine/magics_data.cpp
+//   gen_magics > engine/board/tables/magics_data.cpp
 //
 // For every square it searches a multiplier that sends each occupancy subset of
 // the square's relevant squares into a block of 2^bits entries, where bits is
@@ -142,7 +142,7 @@ int main() {
   if (!findMagics(kBishopDirs, kFixedBishop, 3, "bishop", bishop)) return 1;
   printf("// Slider multipliers, square a1..h8: ((occupancy & mask) * magic) >> (64 - bits)\n");
   printf("// indexes a square's block in the attack tables. Written by tools/gen_magics.\n");
-  printf("#include \"engine/bitboard.h\"\n\n");
+  printf("#include \"engine/board/tables/magics.h\"\n\n");
   printTable("rookMagic", rook);
   printf("\n");
   printTable("bishopMagic", bishop);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/board.h"
+#include "engine/board/position.h"
 
 constexpr int BOOK_RECORD_BYTES = 12;
 constexpr int BOOK_KEY_BYTES = 6;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/hash.h"
+#include "engine/search/hash.h"
 #include "uci/book.h"
 #include "uci/engine_thread.h"
 #include "uci/go.h"

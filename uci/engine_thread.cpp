@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/game.h"
+#include "engine/board/game/game.h"
 #include "uci/book.h"
 #include "uci/numbers.h"
 #include "uci/options.h"
@@ -117,7 +117,6 @@ int cmdWaitforidle(const char *, char **, int) { return 0; }
 
 int cmdThink(const char *, char **tokens, int) {
   int side = rootPosition.side > 0 ? 1 : -1;
-  engineSide = side;
   int wtime = parseInt(tokens[3]), btime = parseInt(tokens[4]);
   int winc = parseInt(tokens[6]), binc = parseInt(tokens[7]);
   startThinking(parseInt(tokens[1]), parseInt(tokens[2]), side > 0 ? wtime : btime, parseInt(tokens[5]),

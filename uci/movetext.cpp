@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/game.h"
-#include "engine/hash.h"
-#include "engine/movegen.h"
+#include "engine/board/game/game.h"
+#include "engine/board/moves/attacks.h"
+#include "engine/board/moves/movegen.h"
 #include "uci/legal.h"
 #include "uci/output.h"
 #include "uci/state.h"
@@ -104,11 +104,8 @@ int gameResult(Position *p) {
     return GAME_INSUFFICIENT;
   }
   gameState = 3;
-  // Repetition: the game's history keys entered as marks count the sightings.
-  newSearchGeneration(&hashTable, 0);
-  HashEntry *e = probeHash(&hashTable, p->key);
-  bool threefold = p->shuffleCount >= 6 || (e && (e->flags & 0x3800) == 0x3800);
-  unmarkHistoryInHash(&hashTable);
+  // Repetition: the third sighting of the position since the last irreversible move.
+  bool threefold = p->shuffleCount >= 6 || keySightings(&gameRecord, p->key) >= 3;
   if (threefold) {
     gameState = 1;
     return GAME_REPETITION;

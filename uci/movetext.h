@@ -2,7 +2,7 @@
 // (coordinate, long and short algebraic forms), the game moves played on both
 // games, and the end-of-game test after the command's last move.
 #pragma once
-#include "engine/board.h"
+#include "engine/board/position.h"
 
 constexpr int MOVE_TEXT_LIMIT = 20;  // no valid move text is this long
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/hash.h"
-#include "engine/interface.h"
+#include "engine/eval/settings.h"
+#include "engine/search/hash.h"
 #include "platform/platform.h"
 #include "uci/book.h"
 #include "uci/numbers.h"

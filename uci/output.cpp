@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/game.h"
+#include "engine/board/game/game.h"
 #include "uci/legal.h"
 #include "uci/state.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "engine/board.h"
+#include "engine/board/position.h"
 
 // Formats one line, writes it with a newline in one write and flushes.
 void uciPrint(const char *format, ...) __attribute__((format(printf, 1, 2)));

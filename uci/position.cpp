@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "engine/game.h"
+#include "engine/board/game/fen.h"
+#include "engine/board/game/game.h"
 #include "uci/legal.h"
 #include "uci/movetext.h"
 #include "uci/state.h"

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/board.h"
-#include "engine/tessel.h"
+#include "engine/board/game/stopwatch.h"
+#include "engine/board/position.h"
+#include "module/api.h"
 
 constexpr int BEST_MOVE_WORDS = 19;
 constexpr int MAX_MULTI_PV = 50;

@@ -1,0 +1,46 @@
+// Attack look-ups on the board: who attacks a square, the squares between two
+// squares, and whether a king stands attacked.
+#pragma once
+#include <cstdint>
+
+#include "engine/board/position.h"
+#include "engine/board/tables/geometry.h"
+
+// Square of an enemy piece that `piece` would attack from `square` (class above
+// `limit`; 6 = the piece's own class, 11 = the enemy king only), or 12.
+// With limit 11 a pawn on its 7th rank may answer its free push square: a check
+// is given only when the answer is the enemy king's square.
+int findAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int limit);
+uint64_t squaresBetween(int from, int to);
+// Is the square attacked by a piece of the given colour (sliders need an empty
+// path in `occupancy`)? False for a square off the board.
+bool squareAttacked(const Board *b, int square, int byColour, uint64_t occupancy);
+// Is the king of the given colour attacked on this board? (A captured king counts as attacked.)
+bool kingAttacked(const Position *pos, int colour);
+
+// Would the piece attack `target` from where it stands (sliders need an empty
+// path in `occ`)? A piece off the board attacks nothing.
+inline bool pieceAttacks(const PieceRecord *p, int target, uint64_t occ) {
+  int sq = p->square;
+  if (!onBoard(sq) || !onBoard(target) || sq == target) return false;
+  int cap = p->desc.capability;
+  if (!(attackCapability(target - sq) & cap)) return false;
+  if (cap & (2 | 4 | 8)) return (squaresBetween(sq, target) & occ) == 0;
+  return true;
+}
+// Could a piece of this capability reach `target` from `from` on an empty board?
+inline bool couldReach(const PieceRecord *p, int from, int target) {
+  if (!onBoard(from) || !onBoard(target) || from == target || p->colour == 0) return false;
+  return (attackCapability(target - from) & p->desc.capability) != 0;
+}
+// Does a piece of the list of `head` attack `target`?
+inline bool listAttacks(const Board *b, const PieceListHead *head, int target, uint64_t occ) {
+  for (const PieceRecord *p = head->node.next; p != &b->sentinel; p = p->next)
+    if (pieceAttacks(p, target, occ)) return true;
+  return false;
+}
+// Is the side to move's king attacked by the opponent?
+inline bool sideInCheck(const Position *pos) {
+  const Board *b = pos->pg;
+  return listAttacks(b, pos->ownPieces->other, kingSquare(b, pos->side), pos->allBits);
+}

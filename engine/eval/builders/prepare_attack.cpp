@@ -1,0 +1,262 @@
+// Attack terms of the pieces: per-square attack values of each side (king
+// zone included), spread over the knight and slider tables along the squares
+// each piece reaches; and the screens and pins on the lines of the sliders
+// and kings (both builders).
+#include "engine/eval/builders/prepare_attack.h"
+
+#include "engine/board/moves/attacks.h"
+#include "engine/eval/builders/prepare_steps.h"
+#include "engine/eval/prepare.h"
+#include "engine/eval/settings.h"
+#include "engine/eval/weights.h"
+
+namespace {
+
+constexpr int E1 = 0x04, E8 = 0x74;
+const int ORTHOGONAL[4] = {1, -1, 16, -16};
+const int DIAGONAL[4] = {17, -17, 15, -15};
+const int KNIGHT_JUMPS[8] = {18, -18, 14, -14, 33, -33, 31, -31};
+
+inline int sq64(int sq88) { return sq88To64[sq88]; }
+
+// Does this piece reach the square (sliders through empty squares of the occupancy)?
+bool reaches(const PieceRecord *p, int target, uint64_t occupancy) {
+  int cap = p->kind->capability;
+  if (p->square == target || !(attackCapability(target - p->square) & cap)) return false;
+  if (cap & (2 | 4 | 8)) return (squaresBetween(p->square, target) & occupancy) == 0;
+  return true;
+}
+
+// King-zone pair of one side's attack values: the zone lies around the
+// other side's shelter.
+void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
+  const PreparedDataFields &d = b->prepared.data;
+  int z = side > 0 ? d.blackShelter : d.whiteShelter;
+  if (z == NO_SQUARE) return;
+  int si = sideIndex(side);
+  int enemyKing = b->pieces[side > 0 ? 0 : 32].square;
+  int home = side > 0 ? E8 : E1;
+  int shortSide = side > 0 ? 0x76 : 0x06, longSide = side > 0 ? 0x71 : 0x01;
+  int ownPawn = codeOf(side, PAWN), enemyPawn = codeOf(-side, PAWN);
+  int toward = 16 * side;  // one rank nearer to the enemy's side
+  int w18 = activeSettings.evalWeight18;
+  for (int s = 0; s < 120; s++) {
+    if (!onBoard(s)) continue;
+    if (inSet(d.pawnAttacks[sideIndex(-side)], s) || codeAt(b, s) == ownPawn) continue;
+    int kd = kingDistance(s, z);
+    bool holdsEnemyPawn = codeAt(b, s) == enemyPawn;
+    if (!(kd < 2 || (kd == 2 && holdsEnemyPawn))) continue;
+    int a, c;
+    bool kingSquares =
+        s == enemyKing ||
+        (enemyKing == home && ((z == shortSide && (s == home + 1 || s == home + 2)) ||
+                               (z == longSide && (s == home - 3 || s == home - 2 || s == home - 1))));
+    if (kingSquares) {
+      a = 37, c = 26;
+    } else {
+      const PieceRecord *first = nullptr;
+      for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
+        if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
+      if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
+      else a = 13, c = 38;
+    }
+    bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
+    auto ownAt = [&](int sq) { return onBoard(sq) && b->at(sq)->colour == side; };
+    if (ownAt(s + toward) || (deep && ownAt(s + 2 * toward)) || ownAt(s + toward - 1) || ownAt(s + toward + 1) ||
+        ownAt(s + toward - 2) || ownAt(s + toward + 2))
+      a += 11;
+    auto enemyPiece = [&](int sq) {
+      return onBoard(sq) && b->at(sq)->colour == -side && b->at(sq)->kind->kind != PAWN;
+    };
+    if (enemyPiece(s + toward) ||
+        (deep && (enemyPiece(s + 2 * toward) || enemyPiece(s + 2 * toward - 1) || enemyPiece(s + 2 * toward + 1))))
+      a = (a * 56 + 32) >> 6;
+    if (!d.middlegame) a >>= 1, c >>= 1;
+    v[si][s] += a * w18 / 100;
+    e[si][s] += c * w18 / 100;
+  }
+}
+
+// Sum of the values seen from the square before `t` along `step`: the value
+// of t and, carried on, what lies beyond it.
+void lineSums(const int *value, uint64_t stop, uint64_t blocked, int step, int *acc) {
+  bool descending = step > 0;
+  for (int i = 0; i < 120; i++) {
+    int t = descending ? 119 - i : i;
+    if (!onBoard(t)) continue;
+    int next = t + step;
+    int beyond = onBoard(next) ? acc[next] : 0;
+    if (inSet(stop, t)) beyond = 0;
+    else if (inSet(blocked, t)) beyond = (beyond * 49 + 32) >> 6;
+    acc[t] = value[t] + beyond;
+  }
+}
+
+}  // namespace
+
+// Adds, for each side, the values of the squares that a knight or slider
+// reaches from every square to that side's knight, rook, bishop and queen
+// tables. A line stops after a pawn that enemy pawns do not attack and is
+// reduced to 49/64 beyond a square of the side's blocked set.
+void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValue)[128], const uint64_t *blocked,
+                   bool knights, bool orthogonal, bool diagonal) {
+  const PreparedDataFields &d = b->prepared.data;
+  uint64_t stop = d.pawns[0] | d.pawns[1];
+  for (int side = 1; side >= -1; side -= 2) {
+    int si = sideIndex(side);
+    if (knights) {
+      int16_t *nt = squareTable(b, side, KNIGHT);
+      for (int s = 0; s < 120; s++) {
+        if (!onBoard(s)) continue;
+        int sum = 0;
+        for (int j : KNIGHT_JUMPS)
+          if (onBoard(s + j)) sum += knightValue[si][s + j];
+        addTo(nt, s, sum);
+      }
+    }
+    for (int pass = 0; pass < 2; pass++) {
+      if (pass == 0 ? !orthogonal : !diagonal) continue;
+      const int *steps = pass == 0 ? ORTHOGONAL : DIAGONAL;
+      int16_t *own = squareTable(b, side, pass == 0 ? ROOK : BISHOP);
+      int16_t *queen = squareTable(b, side, QUEEN);
+      for (int k = 0; k < 4; k++) {
+        int acc[128] = {0};
+        lineSums(lineValue[si], stop, blocked ? blocked[si] : 0, steps[k], acc);
+        for (int s = 0; s < 120; s++) {
+          if (!onBoard(s) || !onBoard(s + steps[k])) continue;
+          addTo(own, s, acc[s + steps[k]]);
+          addTo(queen, s, acc[s + steps[k]]);
+        }
+      }
+    }
+  }
+}
+
+void prepareAttackTerms(Board *b) {
+  const PreparedDataFields &d = b->prepared.data;
+  int w21 = activeSettings.evalWeight21;
+  int y = d.manyUnits ? 3 : (d.pawnSpan < 6 && d.anyQueen ? 4 : 6);
+  int v[2][128], e[2][128];
+  for (int i = 0; i < 2; i++)
+    for (int s = 0; s < 128; s++) v[i][s] = y * w21 / 100, e[i][s] = (7 - y) * w21 / 100;
+  const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
+  bool everywhere = b->kingActive && d.emptyFiles >= 5;
+  for (int s = 0; s < 120; s++) {
+    if (!onBoard(s)) continue;
+    // 1. own back area
+    if (everywhere || s <= 0x21 || s == 0x26 || s == 0x27 || s == 0x30 || s == 0x37) v[0][s] = attackBase, e[0][s] = 1;
+    if (everywhere || s >= 0x56 || s == 0x50 || s == 0x51 || s == 0x40 || s == 0x47) v[1][s] = attackBase, e[1][s] = 1;
+    // 2. squares the enemy pawns attack
+    if (inSet(bAtt, s)) v[0][s] -= attackHit, e[0][s] = 0;
+    if (inSet(wAtt, s)) v[1][s] -= attackHit, e[1][s] = 0;
+    // 3. pawns and queens
+    int code = codeAt(b, s);
+    if (code == WHITE_PAWN) {
+      v[0][s] = e[0][s] = 0;
+      if (!inSet(d.wideAttacks[1], s)) v[1][s] += attackSafe;
+    } else if (code == BLACK_PAWN) {
+      v[1][s] = e[1][s] = 0;
+      if (!inSet(d.wideAttacks[0], s)) v[0][s] += attackSafe;
+    } else if (code == BLACK_QUEEN) {
+      v[0][s] += 5;
+    } else if (code == WHITE_QUEEN) {
+      v[1][s] += 5;
+    }
+    // 4. no negative values
+    for (int i = 0; i < 2; i++)
+      if (v[i][s] < 0) v[i][s] = 0;
+    // 5. the centre
+    if (inSet(d.centreMask, s)) {
+      if (!inSet(d.pawns[1], s)) v[0][s] += attackCentre;
+      if (!inSet(d.pawns[0], s)) v[1][s] += attackCentre;
+    }
+  }
+  // 6. king zones
+  kingZoneValues(b, 1, v, e);
+  kingZoneValues(b, -1, v, e);
+
+  int knight[2][128];
+  for (int i = 0; i < 2; i++)
+    for (int s = 0; s < 128; s++) knight[i][s] = v[i][s] + e[i][s];
+  uint64_t occ = d.occupancy;
+  uint64_t blocked[2];
+  blocked[0] = occ & ~(d.pieces[1] & (~bAtt | wAtt)) & ~(d.pieces[0] & bAtt);
+  blocked[1] = occ & ~(d.pieces[0] & (~wAtt | bAtt)) & ~(d.pieces[1] & wAtt);
+  addReachTerms(b, knight, v, blocked, true, true, true);
+}
+
+void lineTerms(Board *b, bool endgame) {
+  const PreparedDataFields &d = b->prepared.data;
+  uint64_t occ = d.occupancy;
+  uint64_t hitSet = endgame ? occ : d.nonPawnPieces;
+  bool many = d.manyUnits != 0;
+  // screens, then pins
+  for (int pass = 0; pass < 2; pass++) {
+    for (uint64_t movers = d.lineMovers; movers; movers &= movers - 1) {
+      int o = sq64To88[lowestBit(movers)];
+      const PieceRecord *O = b->at(o);
+      int okind = O->kind->kind, oside = O->colour;
+      if (oside == 0) continue;
+      uint64_t att;
+      if (pass == 0) {
+        if (okind == KING) continue;
+        att = okind == QUEEN ? queenAttacks(sq64(o), occ) : okind == ROOK ? rookAttacks(sq64(o), occ)
+                                                                          : bishopAttacks(sq64(o), occ);
+      } else {
+        if (okind == BISHOP) continue;
+        att = okind == KING ? kingAttacks[sq64(o)] : okind == QUEEN ? queenAttacks(sq64(o), occ)
+                                                                    : bishopAttacks(sq64(o), occ);
+      }
+      for (uint64_t hits = att & hitSet; hits; hits &= hits - 1) {
+        int x = sq64To88[lowestBit(hits)];
+        const PieceRecord *X = b->at(x);
+        int xside = X->colour, xkind = X->kind->kind, xcap = X->kind->capability;
+        int step = stepByDifference(x - o);
+        bool ownPawnsCover = inSet(d.pawnAttacks[sideIndex(xside)], x);
+        bool oPawnsCover = inSet(d.pawnAttacks[sideIndex(oside)], x);
+        int v;
+        if (pass == 0) {
+          if (attackCapability(o - x) & xcap) continue;  // X answers along the line
+          if (endgame) {
+            if (xkind == PAWN) v = 8;
+            else if (xside == oside) v = 4;
+            else if (ownPawnsCover) v = 2;
+            else continue;
+          } else {
+            v = xside == oside ? (many ? 4 : 2) : ownPawnsCover ? (many ? 1 : 2) : 10;
+          }
+          for (int t = x + step; onBoard(t); t += step) {
+            for (int k = okind + 1; k <= KING; k++)
+              if (k >= ROOK) addTo(squareTable(b, -oside, k), t, -v);
+            const PieceRecord *T = b->at(t);
+            if (T->colour == 0) continue;
+            if (T->colour == -oside && T->kind->kind > okind) continue;
+            break;
+          }
+        } else {
+          if (endgame) {
+            if (xkind == PAWN) v = 8;
+            else if (xside != oside) v = 4;
+            else if (oPawnsCover) v = 2;
+            else continue;
+          } else {
+            v = xside != oside ? (many ? 4 : 2) : oPawnsCover ? (many ? 1 : 2) : 10;
+          }
+          bool straight = step == 1 || step == -1 || step == 16 || step == -16;
+          int other = -oside;
+          for (int t = x + step; onBoard(t); t += step) {
+            const PieceRecord *T = b->at(t);
+            int tcode = T->kind->code;
+            if (!(attackCapability(t - x) & xcap)) {
+              if (!straight && tcode == codeOf(other, BISHOP)) break;
+              if (okind == KING && tcode != codeOf(other, QUEEN)) addTo(squareTable(b, other, QUEEN), t, v);
+              if (straight && tcode != codeOf(other, ROOK)) addTo(squareTable(b, other, ROOK), t, v);
+              if (!straight) addTo(squareTable(b, other, BISHOP), t, v);
+            }
+            if (T->colour != 0) break;
+          }
+        }
+      }
+    }
+  }
+}

@@ -1,0 +1,49 @@
+// Constant data of the position preparation: base piece values, default
+// passed-pawn tables, the closeness-to-centre table, the endgame king table,
+// the trapped-piece patterns and the central knight squares.
+#pragma once
+#include <cstdint>
+
+// Base piece values (percent weights scale them): middlegame and endgame,
+// indexed by colour-free kind 7 (pawn) .. 11 (queen); the king is fixed.
+extern const int32_t baseMiddlegameValue[13];
+extern const int32_t baseEndgameValue[13];
+constexpr int32_t KING_VALUE = 14000;
+
+// Passed-pawn tables by rank counted from the pawn's own side (0..7), before
+// the percent weight is applied.
+extern const int32_t passedNoQueenDefault[8];
+extern const int32_t passedWithQueenDefault[8];
+extern const int32_t passedEndgameDefault[8];
+
+// Closeness to a reference square, by 0x88 difference (square - reference):
+// 15 x 15 cells, row = rank difference + 7, column = file difference + 7.
+extern const int8_t centreClosenessData[15][15];
+inline int centreCloseness(int diff) {
+  int u = diff + 0x77;
+  return centreClosenessData[u >> 4][u & 15];
+}
+
+// Endgame king table for white by 0..63 square (a1 = 0); black reads it with
+// the ranks reversed.
+extern const int8_t endgameKingWhiteData[64];
+inline int endgameKingWhite(int sq88) { return endgameKingWhiteData[(sq88 >> 4) * 8 + (sq88 & 7)]; }
+inline int endgameKingBlack(int sq88) { return endgameKingWhiteData[(7 - (sq88 >> 4)) * 8 + (sq88 & 7)]; }
+
+// Trapped-piece pattern: a piece code on a square, and up to two pawn squares
+// (pawn code, 12 = unused) that must hold that pawn.
+struct TrappedPattern {
+  int8_t pieceCode;
+  uint8_t square;
+  int8_t pawnCode;
+  uint8_t pawnSquare[2];
+};
+extern const TrappedPattern trappedPatterns[16];
+
+// The twelve central squares that reward knights (0x88).
+extern const uint8_t centralKnightSquares[12];
+
+// The per-square byte table that a king move is tested against (the king's
+// shelter group: a king move between squares of different bytes changes the
+// king-zone terms). Selected by the middlegame builder when shelters are set.
+extern const uint8_t kingZoneGroups[128];

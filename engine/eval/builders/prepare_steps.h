@@ -1,0 +1,75 @@
+// Steps and small helpers shared by the preparation builders (not part of the
+// preparation interface).
+#pragma once
+#include <initializer_list>
+
+#include "engine/board/position.h"
+#include "engine/board/tables/bitboard.h"
+#include "engine/board/tables/geometry.h"
+#include "engine/eval/prepare.h"
+
+// Trapped pieces with the given penalty (130 middlegame, 360 endgame).
+void trappedPieceTerms(Board *board, int penalty);
+void addTrappedPieceTerms(Board *board);
+void addTrappedPieceTermsEndgame(Board *board);
+
+// ---- small helpers of the builders ----
+inline int codeOf(int side, int kind) { return side > 0 ? kind : 12 - kind; }
+inline int tableOf(int side, int kind) { return side > 0 ? 12 - kind : 18 - kind; }
+inline PieceKind *kindOf(Board *b, int side, int kind) { return &b->kinds[codeOf(side, kind)]; }
+inline int16_t *squareTable(Board *b, int side, int kind) { return b->prepared.square[tableOf(side, kind)]; }
+inline int countOf(const Board *b, int side, int kind) { return b->kinds[codeOf(side, kind)].count; }
+inline int sideIndex(int side) { return side > 0 ? 0 : 1; }
+// Square tables of PreparedTables in their order.
+enum { WK = 0, WQ, WR, WB, WN, WP, BK, BQ, BR, BB, BN, BP };
+
+inline void addTo(int16_t *table, int sq, int v) { table[sq] = (int16_t)(table[sq] + v); }
+// Bit of an 0x88 square; 0 for any index off the board.
+inline uint64_t bit88(int sq) { return onBoard(sq) ? squareBit88[sq] : 0; }
+inline bool inSet(uint64_t set, int sq) { return (set & bit88(sq)) != 0; }
+// Code of the man on a square (EMPTY_CODE for empty or off-board squares).
+inline int codeAt(Board *b, int sq) {
+  if (!onBoard(sq)) return EMPTY_CODE;
+  return b->at(sq)->kind->code;
+}
+inline int kingDistance(int a, int b) {
+  int df = fileOf(a) - fileOf(b), dr = rankOf(a) - rankOf(b);
+  if (df < 0) df = -df;
+  if (dr < 0) dr = -dr;
+  return df > dr ? df : dr;
+}
+inline int fileDistance(int a, int b) {
+  int d = fileOf(a) - fileOf(b);
+  return d < 0 ? -d : d;
+}
+// Pieces (knights, bishops, rooks, queens) of a side.
+inline int pieceCount(const Board *b, int side) {
+  return countOf(b, side, KNIGHT) + countOf(b, side, BISHOP) + countOf(b, side, ROOK) + countOf(b, side, QUEEN);
+}
+inline int32_t *pawnRecord(Board *b, int side, int file) {
+  return b->prepared.data.pawnFileRecord[sideIndex(side)][file + 1];
+}
+inline int pawnsOnFile(Board *b, int side, int file) {
+  return (side > 0 ? b->white : b->black).pawnFiles()[file];
+}
+inline PieceListHead *headOf(Board *b, int side) { return side > 0 ? &b->white : &b->black; }
+
+// Drawish balances: P (piece balance) and T (total balance) from white's view.
+int pieceBalance(Board *b);
+// Scales S, the file pressures, every non-king currentValue and every
+// on-board square-table entry by k / 64.
+int scalePreparation(Board *b, int k, int score);
+// The final sum of both builders: every piece's square score, returns S + sum.
+int finalSum(Board *b, int score);
+// File pressure values for both sides.
+void setFilePressure(Board *b, int backward, int isolated, int doubled, int openFile, int openDoubled);
+// Remembers the colour of each side's single bishop (-1 otherwise).
+void rememberBishopColours(Board *b);
+
+// Pawn terms both builders give a square alike: pawns on the colour of a
+// side's single bishop, and backward pawns.
+void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s);
+void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s);
+// A passed pawn's square s for side: the enemy minors in front of a pawn
+// standing there gain e; a pawn blocked by an enemy minor or pawn loses e.
+void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e);
