@@ -16,6 +16,7 @@
 #include "uci/position.h"
 #include "uci/startup.h"
 #include "uci/state.h"
+#include "uci/tablebase_setup.h"
 #include "uci/timers.h"
 
 namespace {
@@ -114,8 +115,7 @@ int cmdSetoption(const char *, char **tokens, int count) {
     }
   }
   if (engineStarted && engineAvailable && isTablebaseOption(id)) {
-    // The values are stored; no tablebase files are registered yet.
-    int men = 0;
+    int men = setUpTablebases();
     if (men != tbMen) setHashSize(0, men);
   }
   tbhits = 0;

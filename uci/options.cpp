@@ -13,6 +13,7 @@
 #include "uci/output.h"
 #include "uci/position.h"
 #include "uci/state.h"
+#include "uci/tablebase_setup.h"
 
 int processorCount = 1;
 
@@ -125,8 +126,7 @@ bool applyOptions() {
     }
   }
   if (engineOps.getSettings) engineOps.getSettings(&engineSettings);
-  // Tablebases are not registered yet: the module is told of none.
-  int men = 0;
+  int men = setUpTablebases();
   tbhits = 0;
   int32_t megabytes = parseInt(optionValue("Hash"));
   setHashSize(megabytes < 4 ? MIN_MODULE_HASH : (uint64_t)megabytes * MB, men);

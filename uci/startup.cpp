@@ -12,6 +12,7 @@
 #include "uci/output.h"
 #include "uci/position.h"
 #include "uci/reader.h"
+#include "uci/tablebase_setup.h"
 #include "uci/state.h"
 #include "uci/timers.h"
 
@@ -26,7 +27,7 @@ void fillCallbacks() {
   engineCallbacks.reportPv = printPv;
   engineCallbacks.reportCurrentMove = printCurrentMove;
   engineCallbacks.reportNodes = setNodeCount;
-  engineCallbacks.probeTablebase = nullptr;  // no tablebases registered
+  engineCallbacks.probeTablebase = probeTablebaseCallback;
   engineCallbacks.reserved7 = nullptr;
 }
 

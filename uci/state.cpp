@@ -12,7 +12,6 @@ bool engineAvailable = false;
 std::atomic<Move> bestMove[BEST_MOVE_WORDS] = {};
 std::atomic<int> multiPv{1};
 std::atomic<bool> stopRequested{false};
-int32_t tbhits = 0;
 int64_t hashSizeKb = 0;
 int32_t tbMen = 0;
 int32_t gameState = 3;

@@ -12,6 +12,7 @@
 #include "engine/board/game/stopwatch.h"
 #include "engine/board/position.h"
 #include "module/api.h"
+#include "tablebases/probe.h"  // tbhits: successful probes of the current search
 
 constexpr int BEST_MOVE_WORDS = 19;
 constexpr int MAX_MULTI_PV = 50;
@@ -29,8 +30,6 @@ extern std::atomic<int> multiPv;
 // Set by "stop" (and by anything that ends the current search) until the next
 // "go"; the engine thread reads it when it hands the search to the module.
 extern std::atomic<bool> stopRequested;
-// Successful tablebase probes of the current search (the probe increments it).
-extern int32_t tbhits;
 // Module table size in KB after the last sizing, and the men count it was given.
 extern int64_t hashSizeKb;
 extern int32_t tbMen;
