@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tablebases/descriptor.h"
+#include "tablebases/enumerations.h"
 #include "tests/tb_encoder.h"
 #include "tests/tb_solver.h"
 #include "tests/tb_test_files.h"
@@ -66,6 +67,7 @@ void forEachSolvedPosition(const std::string& name, Visit visit) {
 
 // The entries of one side of a solved table, as its file holds them.
 inline std::vector<uint8_t> solvedSideBytes(int id, int side) {
+  initEnumerations();  // the index functions' tables, built once
   const TbDescriptor& d = tbDescriptors[id];
   const std::string name = d.name;
   const size_t second = name.find('k', 1);
