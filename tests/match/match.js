@@ -3,18 +3,24 @@
 // legal, no engine may hang, lose on time or crash.
 //
 // node match.js --engine PATH [--games N] [--base MS] [--inc MS] [--maxplies N]
-//               [--threads N] [--chessjs DIR]
+//               [--threads N] [--chessjs DIR] [--fens FILE] [--tablebases DIR]
+//
+// --fens: games start from these positions (one FEN a line, in turn) instead
+// of the start position; --tablebases: the engines' NalimovPath, and some
+// tablebase hit must be reported.
 'use strict';
 
 const path = require('path');
 
 function parseArgs(argv) {
-  const opts = { games: 4, base: 8000, inc: 100, maxplies: 300, threads: 2, engine: null, chessjs: null };
+  const opts = { games: 4, base: 8000, inc: 100, maxplies: 300, threads: 2, engine: null, chessjs: null, fens: null,
+                 tablebases: null };
+  const textOptions = ['engine', 'chessjs', 'fens', 'tablebases'];
   for (let i = 2; i < argv.length; i++) {
     const key = argv[i].replace(/^--/, '');
     const value = argv[++i];
     if (!(key in opts)) throw new Error('unknown option --' + key);
-    opts[key] = key === 'engine' || key === 'chessjs' ? value : Number(value);
+    opts[key] = textOptions.includes(key) ? value : Number(value);
   }
   if (!opts.engine) throw new Error('--engine is required');
   return opts;
@@ -23,6 +29,8 @@ function parseArgs(argv) {
 const opts = parseArgs(process.argv);
 const { Chess } = require(opts.chessjs ? path.join(opts.chessjs, 'node_modules', 'chess.js') : 'chess.js');
 const { Engine, playUci, parseBest } = require('./uci_engine');
+const startFens = opts.fens ? require('fs').readFileSync(opts.fens, 'utf8').split('\n').map((l) => l.trim()).filter((l) => l) : null;
+let tablebaseHits = 0;
 
 const failures = { illegal: 0, hangs: 0, timeLosses: 0, crashes: 0, results: 0 };
 const notes = [];
@@ -34,6 +42,8 @@ function fail(kind, text) {
 
 function checkPvLines(lines, rootFen, who) {
   for (const line of lines) {
+    const hits = /tbhits (\d+)/.exec(line);
+    if (hits) tablebaseHits = Math.max(tablebaseHits, Number(hits[1]));
     const pv = line.slice(line.indexOf(' pv ') + 4).trim().split(/\s+/).filter((t) => t);
     const game = new Chess(rootFen);
     for (const text of pv) {
@@ -51,13 +61,15 @@ async function startEngine(name) {
   await e.waitFor((l) => l === 'uciok', 10000, 'uciok');
   e.send('setoption name Threads value ' + opts.threads);
   e.send('setoption name Ponder value true');
+  if (opts.tablebases) e.send('setoption name NalimovPath value ' + opts.tablebases);
   e.send('isready');
   await e.waitFor((l) => l === 'readyok', 30000, 'readyok');
   return e;
 }
 
 async function playGame(index, white, black) {
-  const game = new Chess();
+  const startFen = startFens ? startFens[(index - 1) % startFens.length] : null;
+  const game = startFen ? new Chess(startFen) : new Chess();
   const uciMoves = [];
   const engines = { w: white, b: black };
   const clock = { w: opts.base, b: opts.base };
@@ -70,7 +82,8 @@ async function playGame(index, white, black) {
   const goLine = (extra) =>
     'go ' + extra + 'wtime ' + Math.max(clock.w, 1) + ' btime ' + Math.max(clock.b, 1) +
     ' winc ' + opts.inc + ' binc ' + opts.inc;
-  const positionLine = (moves) => 'position startpos' + (moves.length ? ' moves ' + moves.join(' ') : '');
+  const positionLine = (moves) =>
+    (startFen ? 'position fen ' + startFen : 'position startpos') + (moves.length ? ' moves ' + moves.join(' ') : '');
 
   while (!game.isGameOver() && uciMoves.length < opts.maxplies) {
     const side = game.turn();
@@ -169,6 +182,10 @@ async function main() {
   for (const e of [a, b]) {
     const code = await e.quit(5000);
     if (code !== 1) fail('crashes', e.name + ' ended with ' + code + ' after quit');
+  }
+  if (opts.tablebases) {
+    console.log('largest tbhits reported: ' + tablebaseHits);
+    if (tablebaseHits === 0) fail('results', 'no tablebase hit reported with tables present');
   }
   const bad = failures.illegal + failures.hangs + failures.timeLosses + failures.crashes + failures.results;
   console.log('games played ' + played + '/' + opts.games + ': illegal moves ' + failures.illegal + ', hangs ' +

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Tablebases through the built tessel_uci ($1: the bin dir), with tables that
+# the tests' endgame solver writes: exact mate distances for both colours from
+# plain and compressed files, shortest-mate bestmoves, tbhits, the options
+# Use_tablebases and NalimovPath during a session, a corrupt file, and a
+# session that sets the cache many times.
+set -u
+BIN=${1:?usage: check_uci_tablebases.sh BIN_DIR}
+UCI="$BIN/tessel_uci"
+TABLES="$BIN/tb_tables"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passes=0
+fails=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then passes=$((passes + 1)); else echo "FAIL: $1"; fails=$((fails + 1)); fi
+}
+
+mkdir -p "$work/plain" "$work/emd" "$work/none"
+"$TABLES" write "$work/plain" kpk krk kqk kbnk || { echo "FAIL: writing the tables"; exit 1; }
+"$TABLES" write "$work/emd" compressed kpk krk kqk kbnk || { echo "FAIL: writing compressed tables"; exit 1; }
+
+# search OPTIONS_PATH FEN [EXTRA SETOPTION LINES...]: one depth-10 search.
+search() {
+  local path=$1 fen=$2
+  shift 2
+  {
+    printf 'uci\nsetoption name OwnBook value false\nsetoption name NalimovPath value %s\n' "$path"
+    for line in "$@"; do printf '%s\n' "$line"; done
+    printf 'isready\nposition fen %s\ngo depth 10\n' "$fen"
+    sleep 1
+    printf 'quit\n'
+  } | timeout 60 "$UCI" 2>&1
+}
+last_score() { grep '^info score' <<<"$1" | tail -n 1; }
+max_tbhits() { grep -oE 'tbhits [0-9]+' <<<"$1" | awk '{print $2}' | sort -n | tail -n 1; }
+
+# ---- exact distances: the longest wins of each table, both colours ----
+for dir in plain emd; do
+  for name in krk kqk kbnk kpk; do
+    for colour in white black; do
+      if [ $colour = white ]; then fen=$("$TABLES" longest $name | head -n 1); else fen=$("$TABLES" longest $name black | head -n 1); fi
+      mate=$("$TABLES" value "$fen")
+      out=$(search "$work/$dir" "$fen")
+      what="$dir $name, $colour to move ($fen)"
+      check "$what: info score mate $mate" grep -q "score mate $mate " <<<"$(last_score "$out")"
+      check "$what: tbhits above 0" test "$(max_tbhits "$out")" -gt 0
+      best=$(grep -m1 '^bestmove' <<<"$out" | awk '{print $2}')
+      after=$("$TABLES" value "$fen" "$best")
+      check "$what: bestmove $best keeps the shortest mate (value after: $after)" test "$after" = "-$mate"
+    done
+  done
+done
+
+krk=$("$TABLES" longest krk | head -n 1)
+out=$(search "$work/plain" "$krk")
+check "the published longest KRK mate is 16" grep -q "score mate 16 " <<<"$(last_score "$out")"
+
+# ---- options ----
+out=$(search "$work/plain" "$krk" "setoption name Use_tablebases value false")
+check "Use_tablebases false: no tablebase hits" test "$(max_tbhits "$out")" -eq 0
+check "Use_tablebases false: still a bestmove" grep -q '^bestmove [a-h]' <<<"$out"
+
+out=$({
+  printf 'uci\nsetoption name OwnBook value false\nsetoption name NalimovPath value %s\nisready\n' "$work/none"
+  printf 'position fen %s\ngo depth 10\n' "$krk"
+  sleep 2
+  printf 'setoption name NalimovPath value %s\nisready\nposition fen %s\ngo depth 10\n' "$work/emd" "$krk"
+  sleep 3
+  printf 'quit\n'
+} | timeout 60 "$UCI" 2>&1)
+first=$(sed -n '1,/^bestmove/p' <<<"$out")
+second=$(sed -n '/^bestmove/,$p' <<<"$out" | tail -n +2)
+check "NalimovPath without tables: no hits" test "$(max_tbhits "$first")" -eq 0
+check "NalimovPath changed during the session: hits" test "$(max_tbhits "$second")" -gt 0
+check "... and the exact distance" grep -q "score mate 16 " <<<"$(last_score "$second")"
+
+# ---- a corrupt table file ends the program ----
+mkdir -p "$work/bad"
+head -c 27029 "$work/plain/krk.nbw" >"$work/bad/krk.nbw"
+out=$(printf 'uci\nsetoption name NalimovPath value %s\nisready\nquit\n' "$work/bad" | timeout 30 "$UCI" 2>&1)
+rc=$?
+check "a file one byte short: the corrupted-file line" grep -qxF "*** $work/bad/krk.nbw corrupted 27030 27030 27029" <<<"$out"
+check "... and exit code 1 (was $rc)" test "$rc" -eq 1
+
+# ---- the cache options set many times do not grow the process ----
+coproc ENG { timeout 120 "$UCI" 2>&1; }
+pid=$ENG_PID
+printf 'uci\nsetoption name NalimovPath value %s\nisready\n' "$work/plain" >&"${ENG[1]}"
+wait_ready() {
+  local line
+  while IFS= read -r -t 30 line <&"${ENG[0]}"; do [ "$line" = readyok ] && return 0; done
+  return 1
+}
+vm_size() { awk '/^VmSize/ {print $2}' "/proc/$pid/status"; }
+wait_ready
+for i in 1 2 3 4 5; do printf 'setoption name NalimovCache value 64\nisready\n' >&"${ENG[1]}"; wait_ready; done
+before=$(vm_size)
+for i in $(seq 1 30); do printf 'setoption name NalimovCache value %d\nisready\n' $((64 - i % 2)) >&"${ENG[1]}"; wait_ready; done
+after=$(vm_size)
+printf 'quit\n' >&"${ENG[1]}"
+wait "$pid" 2>/dev/null
+# Thirty kept buffers would add about 1.9 GB; allow allocator slack of 128 MB.
+check "30 cache changes: virtual size $before kB -> $after kB" test $((after - before)) -lt 131072
+
+echo "check_uci_tablebases: $passes passed, $fails failed"
+((fails == 0))
