@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,7 +9,8 @@
 namespace {
 
 std::string run(const std::string& args, const std::string& input) {
-  const std::string inputFile = testing::TempDir() + "tbindex_input.txt";
+  // One input file per process: ctest runs the tests of this file side by side.
+  const std::string inputFile = testing::TempDir() + "tbindex_input_" + std::to_string(getpid()) + ".txt";
   std::ofstream(inputFile) << input;
   const std::string command = std::string(TESSEL_BIN_DIR) + "/tbindex " + args + " < " + inputFile;
   FILE* pipe = popen(command.c_str(), "r");
@@ -19,6 +21,7 @@ std::string run(const std::string& args, const std::string& input) {
   if (pipe) {
     EXPECT_EQ(pclose(pipe), 0);
   }
+  std::remove(inputFile.c_str());
   return out;
 }
 
