@@ -328,6 +328,8 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (isEmpty(victim)) return alpha;
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
+  // Without a direct attacker of the side to move the exchange never starts.
+  if (!(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {

@@ -183,6 +183,7 @@ bool isValidSeed(const Position *pos, Move move) {
 
 void seedRecaptures(Position *pos, int target) {
   if (!onBoard(target)) return;
+  if (!(attackerSquares(target, pos->allBits) & pos->ownBits)) return;  // nothing of ours can take there
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;
   int found[2], n = 0;
