@@ -2,6 +2,7 @@
 // compare-and-swap on the lock byte; history marks of the game's positions.
 #include "engine/search/hash.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,13 @@ static inline uint8_t loadDepth(const HashEntry *e) { return __atomic_load_n(&e-
 static inline void storeDepth(HashEntry *e, uint8_t d) { __atomic_store_n(&e->depth, d, __ATOMIC_RELAXED); }
 static inline uint8_t loadGeneration(const HashEntry *e) { return __atomic_load_n(&e->generation, __ATOMIC_RELAXED); }
 static inline void storeMove(HashEntry *e, Move m) { __atomic_store_n(&e->move, m, __ATOMIC_RELAXED); }
+
+// The entry's page will be written (the claim below, the store after the search).
+static inline void markWritten(HashTable *t, const HashEntry *e) {
+  if (!t->writtenPages) return;
+  uint8_t *mark = t->writtenPages + (uint64_t)(e - t->entries) / HASH_PAGE_ENTRIES;
+  if (!__atomic_load_n(mark, __ATOMIC_RELAXED)) __atomic_store_n(mark, 1, __ATOMIC_RELAXED);
+}
 
 static inline HashEntry *bucketOf(HashTable *t, uint64_t key) {
   return t->entries + key % (t->hashEntryCount - 3);
@@ -46,6 +54,9 @@ uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
     }
     bytes = bytes / 4 * 3;
   }
+  t->pageCount = (t->hashEntryCount + HASH_PAGE_ENTRIES - 1) / HASH_PAGE_ENTRIES;
+  t->writtenPages = (uint8_t *)malloc(t->pageCount);
+  if (t->writtenPages) memset(t->writtenPages, 1, t->pageCount);  // the fresh block is cleared whole
   t->generation = 0;
   clearHash(t);
   platformLockMemory(t->entries, t->allocatedBytes);
@@ -57,6 +68,9 @@ void freeHash(HashTable *t) {
     platformUnlockMemory(t->entries, t->allocatedBytes);
     free(t->entries);
   }
+  free(t->writtenPages);
+  t->writtenPages = nullptr;
+  t->pageCount = 0;
   t->entries = nullptr;
   t->hashEntryCount = 0;
   t->hashFullCount = 0;
@@ -64,7 +78,16 @@ void freeHash(HashTable *t) {
 }
 
 void clearHash(HashTable *t) {
-  if (t->entries) memset(t->entries, 0, t->allocatedBytes);
+  if (t->entries && !t->writtenPages) memset(t->entries, 0, t->allocatedBytes);
+  if (t->entries && t->writtenPages) {
+    for (uint64_t p = 0; p < t->pageCount; p++) {
+      if (!t->writtenPages[p]) continue;
+      uint64_t first = p * HASH_PAGE_ENTRIES;
+      uint64_t n = std::min(HASH_PAGE_ENTRIES, t->hashEntryCount - first);
+      memset(t->entries + first, 0, n * sizeof(HashEntry));
+      t->writtenPages[p] = 0;
+    }
+  }
   t->hashFullCount = 0;
 }
 
@@ -98,6 +121,7 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
     }
     HashEntry *e = choice ? choice : fallback;
     if (!e) return nullptr;
+    markWritten(t, e);
     uint32_t w = loadWord(e);
     uint32_t lock = w & ENTRY_LOCK;
     if (lock == 0) {

@@ -30,12 +30,18 @@ struct HashEntry {
 };
 static_assert(sizeof(HashEntry) == 16, "hash entries are 16 bytes");
 
+// Pages of the table that a clear must zero: a page is marked (byte 1) when
+// one of its entries is claimed, so a clear skips pages nothing has written.
+constexpr uint64_t HASH_PAGE_ENTRIES = 256;  // 4 KB of entries
+
 struct HashTable {
   HashEntry *entries;
   uint8_t generation;
   uint64_t hashEntryCount;
   uint64_t hashFullCount;
   uint64_t allocatedBytes;
+  uint8_t *writtenPages;  // one byte per HASH_PAGE_ENTRIES entries; null: clear it all
+  uint64_t pageCount;
 };
 
 
