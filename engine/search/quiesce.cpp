@@ -332,6 +332,8 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (!(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
+  // Only the first two men on each line through c and the knight squares can
+  // take part: a man behind two others waits for one that never captures.
   struct Attacker {
     int square, value, gain, blockerSquare;
     uint32_t bit, blockBit;
@@ -339,11 +341,16 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const PieceListHead *heads[2] = {pos->ownPieces, pos->ownPieces->other};
+  const uint64_t occ = pos->allBits;
+  const int c64 = sq88To64[c];
+  const uint64_t nearest = queenAttacks(c64, occ) & occ;
+  const uint64_t reach = (queenAttacks(c64, occ & ~nearest) | knightAttacks[c64]) & occ;
+  const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
+  const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (const PieceRecord *p = heads[side]->node.next; p != &b->sentinel && count[side] < 16; p = p->next) {
+    for (uint64_t records = recordsOn(b, reach & sideBits[side]); records && count[side] < 16;) {
+      const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
-      if (!onBoard(sq) || sq == c) continue;
       int cap = p->desc.capability;
       if (!(attackCapability(c - sq) & cap)) continue;
       int blocker = -1;

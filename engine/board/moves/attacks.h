@@ -28,6 +28,21 @@ inline uint64_t attackerSquares(int target, uint64_t occupancy) {
   int t = sq88To64[target];
   return queenAttacks(t, occupancy) | knightAttacks[t];
 }
+// The records standing on the squares of a set, as a mask of record indexes
+// (bit i for Board::pieces[i]).
+inline uint64_t recordsOn(const Board *b, uint64_t squares) {
+  uint64_t records = 0;
+  for (; squares; squares &= squares - 1)
+    records |= 1ULL << (pieceOn(b, sq64To88[lowestBit(squares)]) - b->pieces);
+  return records;
+}
+// Takes the next record of such a mask in its side's list order: a side's list
+// runs in record order, up the indexes for White and down them for Black.
+inline const PieceRecord *takeInListOrder(const Board *b, uint64_t *records, int colour) {
+  int i = colour > 0 ? lowestBit(*records) : 63 - __builtin_clzll(*records);
+  *records &= ~(1ULL << i);
+  return &b->pieces[i];
+}
 // Is the square attacked by a piece of the given colour (sliders need an empty
 // path in `occupancy`)? False for a square off the board.
 bool squareAttacked(const Board *b, int square, int byColour, uint64_t occupancy);
