@@ -328,12 +328,13 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (isEmpty(victim)) return alpha;
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
-  // Without a direct attacker of the side to move the exchange never starts.
-  if (!(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
+  // Only men on the lines through c and on its knight squares can take part;
+  // without a direct attacker of the side to move the exchange never starts.
+  const int c64 = sq88To64[c];
+  const uint64_t reach = couldAttack[c64] & pos->allBits;
+  if (!(reach & pos->ownBits) || !(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
-  // Only the first two men on each line through c and the knight squares can
-  // take part: a man behind two others waits for one that never captures.
   struct Attacker {
     int square, value, gain, blockerSquare;
     uint32_t bit, blockBit;
@@ -341,10 +342,6 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const uint64_t occ = pos->allBits;
-  const int c64 = sq88To64[c];
-  const uint64_t nearest = queenAttacks(c64, occ) & occ;
-  const uint64_t reach = (queenAttacks(c64, occ & ~nearest) | knightAttacks[c64]) & occ;
   const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {

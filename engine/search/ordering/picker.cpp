@@ -185,6 +185,7 @@ void seedRecaptures(Position *pos, int target) {
   if (!onBoard(target)) return;
   // Only the first man on each line and the knight squares can reach the
   // target; they are taken in the order of the side's list.
+  if (!(couldAttack[sq88To64[target]] & pos->ownBits)) return;
   uint64_t near = attackerSquares(target, pos->allBits) & pos->ownBits;
   if (!near) return;
   const Board *b = pos->pg;
