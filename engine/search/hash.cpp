@@ -29,10 +29,6 @@ static inline void markWritten(HashTable *t, const HashEntry *e) {
   if (!__atomic_load_n(mark, __ATOMIC_RELAXED)) __atomic_store_n(mark, 1, __ATOMIC_RELAXED);
 }
 
-static inline HashEntry *bucketOf(HashTable *t, uint64_t key) {
-  return t->entries + key % (t->hashEntryCount - 3);
-}
-
 uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
   freeHash(t);
   if (bytes < MIN_HASH_BYTES) bytes = MIN_HASH_BYTES;
@@ -93,7 +89,7 @@ void clearHash(HashTable *t) {
 
 HashEntry *probeHash(HashTable *t, uint64_t key) {
   if (!t->entries) return nullptr;
-  HashEntry *e = bucketOf(t, key);
+  HashEntry *e = hashBucket(t, key);
   for (int i = 0; i < 4; i++)
     if (loadKey(e + i) == key) return e + i;
   return nullptr;
@@ -101,7 +97,7 @@ HashEntry *probeHash(HashTable *t, uint64_t key) {
 
 HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner, uint32_t *flagsWord) {
   if (!t->entries) return nullptr;
-  HashEntry *bucket = bucketOf(t, key);
+  HashEntry *bucket = hashBucket(t, key);
   for (;;) {
     HashEntry *choice = nullptr, *fallback = nullptr;
     int best = -newDepthByte;
@@ -171,7 +167,7 @@ void unmarkHistoryInHash(HashTable *t) {
   if (!t->entries) return;
   for (int i = gameRecord.historyKeyCount - 1; i >= 0; i--) {
     uint64_t key = gameRecord.historyKeys[i];
-    HashEntry *e = bucketOf(t, key);
+    HashEntry *e = hashBucket(t, key);
     for (int j = 0; j < 4; j++) {
       if (loadKey(e + j) != key) continue;
       if (loadDepth(e + j) == 255) {

@@ -60,6 +60,14 @@ uint64_t allocHashTable(HashTable *table, uint64_t bytes);
 void freeHash(HashTable *table);
 void clearHash(HashTable *table);
 HashEntry *probeHash(HashTable *table, uint64_t key);
+// The first of the four entries of a key's bucket.
+inline HashEntry *hashBucket(const HashTable *table, uint64_t key) {
+  return table->entries + key % (table->hashEntryCount - 3);
+}
+// Starts loading the bucket of a key that the search is about to probe.
+inline void prefetchHash(const HashTable *table, uint64_t key) {
+  if (table->entries) __builtin_prefetch(hashBucket(table, key));
+}
 HashEntry *lockHashEntry(HashTable *table, uint64_t key, int newDepthByte, int owner, uint32_t *flagsWord);
 void newSearchGeneration(HashTable *table, int flag);
 void unmarkHistoryInHash(HashTable *table);
