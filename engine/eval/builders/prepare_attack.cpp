@@ -86,34 +86,44 @@ inline int paddedStep(int ranks, int files) { return ranks * PAD_WIDTH + files; 
 // (x * 64 + 32) >> 6 is x itself, so one rounding serves all three.
 constexpr int LINE_ON = 64, LINE_REDUCED = 49, LINE_STOPPED = 0;
 
+// One rank of a line's sums: each square's value plus what the square one
+// step further on carries on (`further` is that square of the next rank).
+inline void carryRank(int *__restrict acc, const int *__restrict further, const int *__restrict value,
+                      const int *__restrict carry) {
+  for (int f = 0; f < 8; f++) acc[f] = value[f] + ((further[f] * carry[f] + 32) >> 6);
+}
+inline void addRank(int *__restrict sum, const int *__restrict add) {
+  for (int f = 0; f < 8; f++) sum[f] += add[f];
+}
+
 // Adds to sum[s], for every square s, the value seen from s one step along
-// (ranks, files): the value of the next square t and, carried on, what lies
-// beyond it. The squares are visited so that t + step is done before t.
+// (ranks, files), ranks +-1: the value of the next square t and, carried on,
+// what lies beyond it. The ranks are visited so that t + step is done before
+// t. (Steps along a rank are taken on the transposed board.)
 void addLineSums(const int *value, const int *carry, int ranks, int files, int *sum) {
   int acc[PAD_SIZE] = {};
   int step = paddedStep(ranks, files);
   for (int i = 0; i < 8; i++) {
-    if (ranks != 0) {
-      int t = padded(ranks > 0 ? 7 - i : i, 0);
-      for (int f = 0; f < 8; f++, t++) acc[t] = value[t] + ((acc[t + step] * carry[t] + 32) >> 6);
-    } else {
-      int t = padded(0, files > 0 ? 7 - i : i);
-      for (int r = 0; r < 8; r++, t += PAD_WIDTH) acc[t] = value[t] + ((acc[t + step] * carry[t] + 32) >> 6);
-    }
+    int t = padded(ranks > 0 ? 7 - i : i, 0);
+    carryRank(acc + t, acc + t + step, value + t, carry + t);
   }
-  for (int r = 0; r < 8; r++)
-    for (int f = 0, t = padded(r, 0); f < 8; f++, t++) sum[t] += acc[t + step];
+  for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), acc + padded(r, 0) + step);
 }
 
 // Int sums added to an int16 table once: the table wraps like one add per term.
 void addSums(int16_t *table, const int *sum) {
-  for (int i = 0; i < 64; i++) addTo(table, sq64To88[i], sum[padded(i >> 3, i & 7)]);
+  for (int r = 0; r < 8; r++) {
+    int16_t *__restrict to = table + 16 * r;  // the rank's first 0x88 square
+    const int *__restrict from = sum + padded(r, 0);
+    for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
+  }
 }
 
-// An 0x88 table of values on the padded board.
-void toPadded(const int *value, int *out) {
+// An 0x88 table of values on the padded board, or on its transpose (ranks as files).
+void toPadded(const int *value, int *out, bool transposed) {
   for (int i = 0; i < PAD_SIZE; i++) out[i] = 0;
-  for (int i = 0; i < 64; i++) out[padded(i >> 3, i & 7)] = value[sq64To88[i]];
+  for (int r = 0; r < 8; r++)
+    for (int f = 0; f < 8; f++) out[transposed ? padded(f, r) : padded(r, f)] = value[16 * r + f];
 }
 
 }  // namespace
@@ -125,36 +135,45 @@ void toPadded(const int *value, int *out) {
 void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValue)[128], const uint64_t *blocked,
                    bool knights, bool orthogonal, bool diagonal) {
   static const int KNIGHT_JUMPS[8][2] = {{1, 2}, {-1, -2}, {1, -2}, {-1, 2}, {2, 1}, {-2, -1}, {2, -1}, {-2, 1}};
-  static const int ORTHOGONAL[4][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
   static const int DIAGONAL[4][2] = {{1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
   const PreparedDataFields &d = b->prepared.data;
   uint64_t stop = d.pawns[0] | d.pawns[1];
-  int value[PAD_SIZE];
+  int value[PAD_SIZE], valueT[PAD_SIZE];
   for (int side = 1; side >= -1; side -= 2) {
     int si = sideIndex(side);
     if (knights) {
-      toPadded(knightValue[si], value);
+      toPadded(knightValue[si], value, false);
       int sum[PAD_SIZE] = {};
       for (const auto &j : KNIGHT_JUMPS) {
         int step = paddedStep(j[0], j[1]);
-        for (int r = 0; r < 8; r++)
-          for (int f = 0, t = padded(r, 0); f < 8; f++, t++) sum[t] += value[t + step];
+        for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), value + padded(r, 0) + step);
       }
       addSums(squareTable(b, side, KNIGHT), sum);
     }
     if (!orthogonal && !diagonal) continue;
-    toPadded(lineValue[si], value);
+    toPadded(lineValue[si], value, false);
     uint64_t reduced = blocked ? blocked[si] : 0;
-    int carry[PAD_SIZE] = {};
+    int carry[PAD_SIZE] = {}, carryT[PAD_SIZE] = {};
     for (int i = 0; i < 64; i++) {
       uint64_t bit = 1ULL << i;
-      carry[padded(i >> 3, i & 7)] = (stop & bit) ? LINE_STOPPED : (reduced & bit) ? LINE_REDUCED : LINE_ON;
+      int c = (stop & bit) ? LINE_STOPPED : (reduced & bit) ? LINE_REDUCED : LINE_ON;
+      carry[padded(i >> 3, i & 7)] = c;
+      carryT[padded(i & 7, i >> 3)] = c;
     }
     int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
-    for (int k = 0; k < 4; k++) {
-      if (orthogonal) addLineSums(value, carry, ORTHOGONAL[k][0], ORTHOGONAL[k][1], lineSum[0]);
-      if (diagonal) addLineSums(value, carry, DIAGONAL[k][0], DIAGONAL[k][1], lineSum[1]);
+    if (orthogonal) {
+      addLineSums(value, carry, 1, 0, lineSum[0]);
+      addLineSums(value, carry, -1, 0, lineSum[0]);
+      // along the ranks: up and down the files of the transposed board
+      int sumT[PAD_SIZE] = {};
+      toPadded(lineValue[si], valueT, true);
+      addLineSums(valueT, carryT, 1, 0, sumT);
+      addLineSums(valueT, carryT, -1, 0, sumT);
+      for (int r = 0; r < 8; r++)
+        for (int f = 0; f < 8; f++) lineSum[0][padded(r, f)] += sumT[padded(f, r)];
     }
+    if (diagonal)
+      for (const auto &k : DIAGONAL) addLineSums(value, carry, k[0], k[1], lineSum[1]);
     int16_t *queen = squareTable(b, side, QUEEN);
     if (orthogonal) addSums(squareTable(b, side, ROOK), lineSum[0]);
     if (diagonal) addSums(squareTable(b, side, BISHOP), lineSum[1]);
