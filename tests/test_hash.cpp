@@ -124,6 +124,26 @@ TEST_F(HashTest, ClearLeavesEveryClaimedEntryEmpty) {
   }
 }
 
+// The bucket index is the key's remainder by count - 3, computed without a
+// divide: it must equal the % operator for any key and any table size.
+TEST_F(HashTest, DividerMatchesTheRemainderOperator) {
+  std::vector<uint64_t> divisors = {2, 3, 7, 4093, 65533, 1000003, (1ULL << 22) - 3, (1ULL << 32) - 1,
+                                    (1ULL << 32) + 1, (1ULL << 40) + 12345, (1ULL << 62) + 1, (1ULL << 63) - 25,
+                                    1ULL << 63};
+  for (int k = 1; k < 63; k++) divisors.push_back(1ULL << k), divisors.push_back((1ULL << k) + 1);
+  uint64_t x = 0x9E3779B97F4A7C15ull;
+  for (uint64_t d : divisors) {
+    Divider dv = makeDivider(d);
+    std::vector<uint64_t> keys = {0, 1, d - 1, d, d + 1, 2 * d - 1, ~0ULL, ~0ULL - 1, ~0ULL - d, 1ULL << 63};
+    for (int i = 0; i < 2000; i++) {
+      x ^= x << 13, x ^= x >> 7, x ^= x << 17;  // xorshift
+      keys.push_back(x);
+      keys.push_back(x >> (i % 64));
+    }
+    for (uint64_t n : keys) ASSERT_EQ(remainderOf(n, dv), n % d) << "n " << n << " d " << d;
+  }
+}
+
 TEST_F(HashTest, StoreProbeAndClaimRules) {
   allocHashTable(&hashTable, 1 << 20);
   uint64_t key = 0x123456789ull;

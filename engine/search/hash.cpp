@@ -41,6 +41,7 @@ uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
     if (posix_memalign(&p, 64, count * sizeof(HashEntry)) == 0 && p) {
       t->entries = (HashEntry *)p;
       t->hashEntryCount = count;
+      t->bucketDivider = makeDivider(count - 3);
       t->allocatedBytes = count * sizeof(HashEntry);
       break;
     }

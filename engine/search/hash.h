@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/board/position.h"
+#include "engine/search/divider.h"
 
 // The flags word of an entry: the low byte is the lock owner (0 free, 1 the
 // game-history marks, else a thread id); the high byte holds these bits.
@@ -42,6 +43,7 @@ struct HashTable {
   uint64_t allocatedBytes;
   uint8_t *writtenPages;  // one byte per HASH_PAGE_ENTRIES entries; null: clear it all
   uint64_t pageCount;
+  Divider bucketDivider;  // by hashEntryCount - 3: a bucket starts at the key's remainder
 };
 
 
@@ -62,7 +64,7 @@ void clearHash(HashTable *table);
 HashEntry *probeHash(HashTable *table, uint64_t key);
 // The first of the four entries of a key's bucket.
 inline HashEntry *hashBucket(const HashTable *table, uint64_t key) {
-  return table->entries + key % (table->hashEntryCount - 3);
+  return table->entries + remainderOf(key, table->bucketDivider);
 }
 // Starts loading the bucket of a key that the search is about to probe.
 inline void prefetchHash(const HashTable *table, uint64_t key) {
