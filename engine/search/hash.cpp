@@ -38,7 +38,10 @@ uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
   for (;;) {
     uint64_t count = bytes / sizeof(HashEntry);
     void *p = nullptr;
-    if (posix_memalign(&p, 64, count * sizeof(HashEntry)) == 0 && p) {
+    // a large table on huge-page boundaries: its random probes miss the TLB far less
+    bool huge = count * sizeof(HashEntry) >= PLATFORM_HUGE_PAGE_BYTES;
+    if (posix_memalign(&p, huge ? PLATFORM_HUGE_PAGE_BYTES : 64, count * sizeof(HashEntry)) == 0 && p) {
+      if (huge) platformAdviseHugePages(p, count * sizeof(HashEntry));
       t->entries = (HashEntry *)p;
       t->hashEntryCount = count;
       t->bucketDivider = makeDivider(count - 3);
