@@ -350,14 +350,11 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
       int sq = p->square;
       int cap = p->desc.capability;
       if (!(attackCapability(c - sq) & cap)) continue;
+      // a slider's blocker: the first man from it toward c
       int blocker = -1;
       if (cap & (2 | 4 | 8)) {
-        int step = stepByDifference(c - sq);
-        for (int x = sq + step; x != c; x += step)
-          if (!isEmpty(pieceOn(b, x))) {
-            blocker = x;
-            break;
-          }
+        uint64_t between = squaresBetween(sq, c) & pos->allBits;
+        if (between) blocker = sq64To88[sq < c ? lowestBit(between) : highestBit(between)];
       }
       const int16_t *table = p->kind->squareTable;
       Attacker &a = list[side][count[side]];

@@ -39,7 +39,7 @@ inline uint64_t recordsOn(const Board *b, uint64_t squares) {
 // Takes the next record of such a mask in its side's list order: a side's list
 // runs in record order, up the indexes for White and down them for Black.
 inline const PieceRecord *takeInListOrder(const Board *b, uint64_t *records, int colour) {
-  int i = colour > 0 ? lowestBit(*records) : 63 - __builtin_clzll(*records);
+  int i = colour > 0 ? lowestBit(*records) : highestBit(*records);
   *records &= ~(1ULL << i);
   return &b->pieces[i];
 }
