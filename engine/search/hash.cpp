@@ -81,11 +81,11 @@ void clearHash(HashTable *t) {
   if (t->entries && !t->writtenPages) memset(t->entries, 0, t->allocatedBytes);
   if (t->entries && t->writtenPages) {
     for (uint64_t p = 0; p < t->pageCount; p++) {
-      if (!t->writtenPages[p]) continue;
+      if (!__atomic_load_n(&t->writtenPages[p], __ATOMIC_RELAXED)) continue;
       uint64_t first = p * HASH_PAGE_ENTRIES;
       uint64_t n = std::min(HASH_PAGE_ENTRIES, t->hashEntryCount - first);
       memset(t->entries + first, 0, n * sizeof(HashEntry));
-      t->writtenPages[p] = 0;
+      __atomic_store_n(&t->writtenPages[p], 0, __ATOMIC_RELAXED);
     }
   }
   t->hashFullCount = 0;
