@@ -54,6 +54,14 @@ uint64_t platformPhysicalMemory() {
   return (uint64_t)pages * (uint64_t)size;
 }
 
+void platformAdviseHugePages(void *p, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  if (p && bytes) madvise(p, bytes, MADV_HUGEPAGE);
+#else
+  (void)p, (void)bytes;
+#endif
+}
+
 bool platformLockMemory(void *p, size_t bytes) { return p && mlock(p, bytes) == 0; }
 void platformUnlockMemory(void *p, size_t bytes) {
   if (p) munlock(p, bytes);

@@ -32,6 +32,11 @@ int platformCpuCount();
 // Physical memory in bytes (0 when unknown).
 uint64_t platformPhysicalMemory();
 
+// Large blocks aligned to this size may be backed by huge pages (fewer TLB misses).
+constexpr size_t PLATFORM_HUGE_PAGE_BYTES = 2u << 20;
+// Asks for huge pages for a block not touched yet; failure is not an error.
+void platformAdviseHugePages(void *p, size_t bytes);
+
 // Lock / unlock memory in RAM; failure is not an error (returns false).
 bool platformLockMemory(void *p, size_t bytes);
 void platformUnlockMemory(void *p, size_t bytes);

@@ -89,6 +89,61 @@ TEST_F(HashTest, AbsentTableIsSafe) {
   unmarkHistoryInHash(&hashTable);
 }
 
+// A clear skips the pages nothing claimed since the last clear: every entry
+// written through a claim, in any page (the last one partial), must be zero
+// again afterwards, round after round.
+TEST_F(HashTest, ClearLeavesEveryClaimedEntryEmpty) {
+  allocHashTable(&hashTable, MIN_HASH_BYTES + 100 * sizeof(HashEntry));
+  const uint64_t count = hashTable.hashEntryCount;
+  ASSERT_NE(count % HASH_PAGE_ENTRIES, 0u);  // the last page is partial
+  auto allZero = [&] {
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(hashTable.entries);
+    for (uint64_t i = 0; i < count * sizeof(HashEntry); i++)
+      if (p[i]) return false;
+    return true;
+  };
+  ASSERT_TRUE(allZero());
+  for (int round = 0; round < 3; round++) {
+    std::vector<uint64_t> keys;
+    for (uint64_t k = round; k < count; k += 97 + round) keys.push_back(k + 1);  // bucket k + 1 mod (count - 3)
+    keys.push_back(count - 4);                                                    // the table's last bucket
+    for (uint64_t key : keys) {
+      HashEntry *e = lockHashEntry(&hashTable, key, 8, 2, nullptr);
+      ASSERT_NE(e, nullptr);
+      e->depth = 8;
+      e->move = 0x1234;
+      e->score = 77;
+      e->flags = ENTRY_LOWER_BOUND;
+    }
+    EXPECT_FALSE(allZero());
+    for (uint64_t key : keys) EXPECT_NE(probeHash(&hashTable, key), nullptr);
+    clearHash(&hashTable);
+    EXPECT_TRUE(allZero()) << "round " << round;
+    EXPECT_EQ(hashFull(&hashTable), 0);
+    for (uint64_t key : keys) EXPECT_EQ(probeHash(&hashTable, key), nullptr);
+  }
+}
+
+// The bucket index is the key's remainder by count - 3, computed without a
+// divide: it must equal the % operator for any key and any table size.
+TEST_F(HashTest, DividerMatchesTheRemainderOperator) {
+  std::vector<uint64_t> divisors = {2, 3, 7, 4093, 65533, 1000003, (1ULL << 22) - 3, (1ULL << 32) - 1,
+                                    (1ULL << 32) + 1, (1ULL << 40) + 12345, (1ULL << 62) + 1, (1ULL << 63) - 25,
+                                    1ULL << 63};
+  for (int k = 1; k < 63; k++) divisors.push_back(1ULL << k), divisors.push_back((1ULL << k) + 1);
+  uint64_t x = 0x9E3779B97F4A7C15ull;
+  for (uint64_t d : divisors) {
+    Divider dv = makeDivider(d);
+    std::vector<uint64_t> keys = {0, 1, d - 1, d, d + 1, 2 * d - 1, ~0ULL, ~0ULL - 1, ~0ULL - d, 1ULL << 63};
+    for (int i = 0; i < 2000; i++) {
+      x ^= x << 13, x ^= x >> 7, x ^= x << 17;  // xorshift
+      keys.push_back(x);
+      keys.push_back(x >> (i % 64));
+    }
+    for (uint64_t n : keys) ASSERT_EQ(remainderOf(n, dv), n % d) << "n " << n << " d " << d;
+  }
+}
+
 TEST_F(HashTest, StoreProbeAndClaimRules) {
   allocHashTable(&hashTable, 1 << 20);
   uint64_t key = 0x123456789ull;

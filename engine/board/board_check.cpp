@@ -7,8 +7,8 @@
 #include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/piece_types.h"
 
-// One side's list: well linked, its records on the board where the square
-// array says, and tallied into the counts.
+// One side's list: well linked, in record order, its records on the board
+// where the square array says, and tallied into the counts.
 static bool listIsOk(const Board *b, const PieceListHead *head, int colour, int *codeCount, int *men,
                      int *material, int *pawnFiles) {
   const PieceRecord *prev = &head->node;
@@ -16,6 +16,8 @@ static bool listIsOk(const Board *b, const PieceListHead *head, int colour, int 
   for (const PieceRecord *r = head->node.next; r != &b->sentinel; r = r->next) {
     if (++steps > 16 || r < b->pieces || r >= b->pieces + 33) return false;
     if (r->prev != prev || r->colour != colour || r->board != b || !onBoard(r->square)) return false;
+    // the list runs in record order: up the indexes for White, down for Black
+    if (prev != &head->node && (colour > 0 ? r < prev : r > prev)) return false;
     if (b->squareArray[128 + r->square] != r || r->kind != &b->kinds[r->kind->code]) return false;
     if (r->desc.code != r->kind->code || r->kind->side != colour) return false;
     codeCount[r->kind->code]++;

@@ -2,6 +2,7 @@
 // compare-and-swap on the lock byte; history marks of the game's positions.
 #include "engine/search/hash.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,8 +22,11 @@ static inline void storeDepth(HashEntry *e, uint8_t d) { __atomic_store_n(&e->de
 static inline uint8_t loadGeneration(const HashEntry *e) { return __atomic_load_n(&e->generation, __ATOMIC_RELAXED); }
 static inline void storeMove(HashEntry *e, Move m) { __atomic_store_n(&e->move, m, __ATOMIC_RELAXED); }
 
-static inline HashEntry *bucketOf(HashTable *t, uint64_t key) {
-  return t->entries + key % (t->hashEntryCount - 3);
+// The entry's page will be written (the claim below, the store after the search).
+static inline void markWritten(HashTable *t, const HashEntry *e) {
+  if (!t->writtenPages) return;
+  uint8_t *mark = t->writtenPages + (uint64_t)(e - t->entries) / HASH_PAGE_ENTRIES;
+  if (!__atomic_load_n(mark, __ATOMIC_RELAXED)) __atomic_store_n(mark, 1, __ATOMIC_RELAXED);
 }
 
 uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
@@ -34,9 +38,13 @@ uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
   for (;;) {
     uint64_t count = bytes / sizeof(HashEntry);
     void *p = nullptr;
-    if (posix_memalign(&p, 64, count * sizeof(HashEntry)) == 0 && p) {
+    // a large table on huge-page boundaries: its random probes miss the TLB far less
+    bool huge = count * sizeof(HashEntry) >= PLATFORM_HUGE_PAGE_BYTES;
+    if (posix_memalign(&p, huge ? PLATFORM_HUGE_PAGE_BYTES : 64, count * sizeof(HashEntry)) == 0 && p) {
+      if (huge) platformAdviseHugePages(p, count * sizeof(HashEntry));
       t->entries = (HashEntry *)p;
       t->hashEntryCount = count;
+      t->bucketDivider = makeDivider(count - 3);
       t->allocatedBytes = count * sizeof(HashEntry);
       break;
     }
@@ -46,6 +54,9 @@ uint64_t allocHashTable(HashTable *t, uint64_t bytes) {
     }
     bytes = bytes / 4 * 3;
   }
+  t->pageCount = (t->hashEntryCount + HASH_PAGE_ENTRIES - 1) / HASH_PAGE_ENTRIES;
+  t->writtenPages = (uint8_t *)malloc(t->pageCount);
+  if (t->writtenPages) memset(t->writtenPages, 1, t->pageCount);  // the fresh block is cleared whole
   t->generation = 0;
   clearHash(t);
   platformLockMemory(t->entries, t->allocatedBytes);
@@ -57,6 +68,9 @@ void freeHash(HashTable *t) {
     platformUnlockMemory(t->entries, t->allocatedBytes);
     free(t->entries);
   }
+  free(t->writtenPages);
+  t->writtenPages = nullptr;
+  t->pageCount = 0;
   t->entries = nullptr;
   t->hashEntryCount = 0;
   t->hashFullCount = 0;
@@ -64,13 +78,22 @@ void freeHash(HashTable *t) {
 }
 
 void clearHash(HashTable *t) {
-  if (t->entries) memset(t->entries, 0, t->allocatedBytes);
+  if (t->entries && !t->writtenPages) memset(t->entries, 0, t->allocatedBytes);
+  if (t->entries && t->writtenPages) {
+    for (uint64_t p = 0; p < t->pageCount; p++) {
+      if (!__atomic_load_n(&t->writtenPages[p], __ATOMIC_RELAXED)) continue;
+      uint64_t first = p * HASH_PAGE_ENTRIES;
+      uint64_t n = std::min(HASH_PAGE_ENTRIES, t->hashEntryCount - first);
+      memset(t->entries + first, 0, n * sizeof(HashEntry));
+      __atomic_store_n(&t->writtenPages[p], 0, __ATOMIC_RELAXED);
+    }
+  }
   t->hashFullCount = 0;
 }
 
 HashEntry *probeHash(HashTable *t, uint64_t key) {
   if (!t->entries) return nullptr;
-  HashEntry *e = bucketOf(t, key);
+  HashEntry *e = hashBucket(t, key);
   for (int i = 0; i < 4; i++)
     if (loadKey(e + i) == key) return e + i;
   return nullptr;
@@ -78,7 +101,7 @@ HashEntry *probeHash(HashTable *t, uint64_t key) {
 
 HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner, uint32_t *flagsWord) {
   if (!t->entries) return nullptr;
-  HashEntry *bucket = bucketOf(t, key);
+  HashEntry *bucket = hashBucket(t, key);
   for (;;) {
     HashEntry *choice = nullptr, *fallback = nullptr;
     int best = -newDepthByte;
@@ -98,6 +121,7 @@ HashEntry *lockHashEntry(HashTable *t, uint64_t key, int newDepthByte, int owner
     }
     HashEntry *e = choice ? choice : fallback;
     if (!e) return nullptr;
+    markWritten(t, e);
     uint32_t w = loadWord(e);
     uint32_t lock = w & ENTRY_LOCK;
     if (lock == 0) {
@@ -147,7 +171,7 @@ void unmarkHistoryInHash(HashTable *t) {
   if (!t->entries) return;
   for (int i = gameRecord.historyKeyCount - 1; i >= 0; i--) {
     uint64_t key = gameRecord.historyKeys[i];
-    HashEntry *e = bucketOf(t, key);
+    HashEntry *e = hashBucket(t, key);
     for (int j = 0; j < 4; j++) {
       if (loadKey(e + j) != key) continue;
       if (loadDepth(e + j) == 255) {

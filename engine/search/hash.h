@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/board/position.h"
+#include "engine/search/divider.h"
 
 // The flags word of an entry: the low byte is the lock owner (0 free, 1 the
 // game-history marks, else a thread id); the high byte holds these bits.
@@ -30,12 +31,19 @@ struct HashEntry {
 };
 static_assert(sizeof(HashEntry) == 16, "hash entries are 16 bytes");
 
+// Pages of the table that a clear must zero: a page is marked (byte 1) when
+// one of its entries is claimed, so a clear skips pages nothing has written.
+constexpr uint64_t HASH_PAGE_ENTRIES = 256;  // 4 KB of entries
+
 struct HashTable {
   HashEntry *entries;
   uint8_t generation;
   uint64_t hashEntryCount;
   uint64_t hashFullCount;
   uint64_t allocatedBytes;
+  uint8_t *writtenPages;  // one byte per HASH_PAGE_ENTRIES entries; null: clear it all
+  uint64_t pageCount;
+  Divider bucketDivider;  // by hashEntryCount - 3: a bucket starts at the key's remainder
 };
 
 
@@ -54,6 +62,14 @@ uint64_t allocHashTable(HashTable *table, uint64_t bytes);
 void freeHash(HashTable *table);
 void clearHash(HashTable *table);
 HashEntry *probeHash(HashTable *table, uint64_t key);
+// The first of the four entries of a key's bucket.
+inline HashEntry *hashBucket(const HashTable *table, uint64_t key) {
+  return table->entries + remainderOf(key, table->bucketDivider);
+}
+// Starts loading the bucket of a key that the search is about to probe.
+inline void prefetchHash(const HashTable *table, uint64_t key) {
+  if (table->entries) __builtin_prefetch(hashBucket(table, key));
+}
 HashEntry *lockHashEntry(HashTable *table, uint64_t key, int newDepthByte, int owner, uint32_t *flagsWord);
 void newSearchGeneration(HashTable *table, int flag);
 void unmarkHistoryInHash(HashTable *table);

@@ -32,7 +32,9 @@ inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecor
 
 // A child record that has never been used: killers empty, no threat, no table entry.
 inline void initChildRecord(Position *c, Board *b) {
-  std::memset((void *)c, 0, sizeof(Position));
+  // the move stack is only ever read below its cursor: it is left as it is
+  static_assert(offsetof(Position, moveList) == 0, "the move stack leads the record");
+  std::memset((char *)c + sizeof c->moveList, 0, sizeof(Position) - sizeof c->moveList);
   c->pg = b;
   c->moveCursor = c->quietStart = c->moveList;
   c->childKillers[0] = c->childKillers[1] = NO_MOVE;

@@ -328,6 +328,11 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (isEmpty(victim)) return alpha;
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
+  // Only men on the lines through c and on its knight squares can take part;
+  // without a direct attacker of the side to move the exchange never starts.
+  const int c64 = sq88To64[c];
+  const uint64_t reach = couldAttack[c64] & pos->allBits;
+  if (!(reach & pos->ownBits) || !(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
@@ -337,21 +342,19 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const PieceListHead *heads[2] = {pos->ownPieces, pos->ownPieces->other};
+  const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
+  const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (const PieceRecord *p = heads[side]->node.next; p != &b->sentinel && count[side] < 16; p = p->next) {
+    for (uint64_t records = recordsOn(b, reach & sideBits[side]); records && count[side] < 16;) {
+      const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
-      if (!onBoard(sq) || sq == c) continue;
       int cap = p->desc.capability;
       if (!(attackCapability(c - sq) & cap)) continue;
+      // a slider's blocker: the first man from it toward c
       int blocker = -1;
       if (cap & (2 | 4 | 8)) {
-        int step = stepByDifference(c - sq);
-        for (int x = sq + step; x != c; x += step)
-          if (!isEmpty(pieceOn(b, x))) {
-            blocker = x;
-            break;
-          }
+        uint64_t between = squaresBetween(sq, c) & pos->allBits;
+        if (between) blocker = sq64To88[sq < c ? lowestBit(between) : highestBit(between)];
       }
       const int16_t *table = p->kind->squareTable;
       Attacker &a = list[side][count[side]];

@@ -373,6 +373,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
             childScore = searchFrontier(child, std::max(cd, 0), betaC, alphaC, node->childKillers, childLine);
           } else {
             updateHashKey(child);
+            prefetchHash(&hashTable, child->key);
             childScore = search(child, cd, betaC, alphaC, node->childKillers, childLine, nullptr);
           }
         }

@@ -35,13 +35,6 @@ bool defended(const Board *b, int colour, int square, uint64_t occupancy) {
 
 }  // namespace
 
-uint64_t squaresBetween(int from, int to) {
-  assert(onBoard(from) && onBoard(to) && from != to);
-  int dir = directionByDifference(to - from);
-  ENGINE_ASSERT(dir >= 0 && dir < 8);
-  return rays[dir][sq88To64[from]] & rays[dir ^ 1][sq88To64[to]];
-}
-
 bool squareAttacked(const Board *b, int target, int byColour, uint64_t occupancy) {
   assert(b && (byColour == 1 || byColour == -1));
   if (!onBoard(target)) return false;

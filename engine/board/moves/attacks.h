@@ -1,17 +1,48 @@
 // Attack look-ups on the board: who attacks a square, the squares between two
 // squares, and whether a king stands attacked.
 #pragma once
+#include <cassert>
 #include <cstdint>
 
 #include "engine/board/position.h"
+#include "engine/board/tables/bitboard.h"
 #include "engine/board/tables/geometry.h"
+#include "platform/platform.h"
 
 // Square of an enemy piece that `piece` would attack from `square` (class above
 // `limit`; 6 = the piece's own class, 11 = the enemy king only), or 12.
 // With limit 11 a pawn on its 7th rank may answer its free push square: a check
 // is given only when the answer is the enemy king's square.
 int findAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int limit);
-uint64_t squaresBetween(int from, int to);
+// The squares strictly between two squares of one line (0x88 squares, on the board, apart).
+inline uint64_t squaresBetween(int from, int to) {
+  assert(onBoard(from) && onBoard(to) && from != to);
+  int dir = directionByDifference(to - from);
+  ENGINE_ASSERT(dir >= 0 && dir < 8);
+  return rays[dir][sq88To64[from]] & rays[dir ^ 1][sq88To64[to]];
+}
+// Every square from which some piece would attack `target` (0x88, on the
+// board) directly, given the occupancy: the lines up to the first man in each
+// direction and the knight squares. A cheap superset of any side's attackers.
+inline uint64_t attackerSquares(int target, uint64_t occupancy) {
+  int t = sq88To64[target];
+  return queenAttacks(t, occupancy) | knightAttacks[t];
+}
+// The records standing on the squares of a set, as a mask of record indexes
+// (bit i for Board::pieces[i]).
+inline uint64_t recordsOn(const Board *b, uint64_t squares) {
+  uint64_t records = 0;
+  for (; squares; squares &= squares - 1)
+    records |= 1ULL << (pieceOn(b, sq64To88[lowestBit(squares)]) - b->pieces);
+  return records;
+}
+// Takes the next record of such a mask in its side's list order: a side's list
+// runs in record order, up the indexes for White and down them for Black.
+inline const PieceRecord *takeInListOrder(const Board *b, uint64_t *records, int colour) {
+  int i = colour > 0 ? lowestBit(*records) : highestBit(*records);
+  *records &= ~(1ULL << i);
+  return &b->pieces[i];
+}
 // Is the square attacked by a piece of the given colour (sliders need an empty
 // path in `occupancy`)? False for a square off the board.
 bool squareAttacked(const Board *b, int square, int byColour, uint64_t occupancy);

@@ -14,15 +14,19 @@ namespace {
 inline uint64_t bitOf(int sq) { return squareBit[sq88To64[sq]]; }
 inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
 // The castling right that belongs to a corner square (its rook's home).
-inline int cornerRight(int sq) {
-  switch (sq) {
-    case 0x00: return CASTLE_WHITE_LONG;
-    case 0x07: return CASTLE_WHITE_SHORT;
-    case 0x70: return CASTLE_BLACK_LONG;
-    case 0x77: return CASTLE_BLACK_SHORT;
-    default: return 0;
-  }
+struct CornerRights {
+  uint8_t right[128];
+};
+constexpr CornerRights makeCornerRights() {
+  CornerRights c{};
+  c.right[0x00] = CASTLE_WHITE_LONG;
+  c.right[0x07] = CASTLE_WHITE_SHORT;
+  c.right[0x70] = CASTLE_BLACK_LONG;
+  c.right[0x77] = CASTLE_BLACK_SHORT;
+  return c;
 }
+constexpr CornerRights CORNER_RIGHTS = makeCornerRights();
+inline int cornerRight(int sq) { return CORNER_RIGHTS.right[sq & 0x7F]; }
 inline PieceListHead *sideHead(Board *b, int colour) { return colour > 0 ? &b->white : &b->black; }
 
 // A rook's value where it stands: its square table plus the White rook kind's

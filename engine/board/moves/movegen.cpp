@@ -45,11 +45,6 @@ void genKingCaptures(Position *pos, const PieceRecord *p) {
 
 }  // namespace
 
-void pushMove(Position *pos, Move move) {
-  assert(pos && pos->moveCursor >= pos->moveList);
-  if (pos->moveCursor < pos->moveList + MOVE_LIST_SIZE) *pos->moveCursor++ = move;
-}
-
 void resetPicker(Position *pos) {
   assert(pos && pos->ownPieces);
   pos->pickerStage = 0;

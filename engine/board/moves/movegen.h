@@ -1,5 +1,7 @@
 // Pseudo-legal move generation onto a position's move stack.
 #pragma once
+#include <cassert>
+
 #include "engine/board/position.h"
 
 // ---- generators (push onto the position's move stack) ----
@@ -12,6 +14,9 @@ bool castlingAllowed(const Position *pos, int kingSquare, int direction);
 
 // ---- the move stack ----
 // Pushes a move; silently refuses once the list is full.
-void pushMove(Position *pos, Move move);
+inline void pushMove(Position *pos, Move move) {
+  assert(pos && pos->moveCursor >= pos->moveList);
+  if (pos->moveCursor < pos->moveList + MOVE_LIST_SIZE) *pos->moveCursor++ = move;
+}
 void resetPicker(Position *pos);
 

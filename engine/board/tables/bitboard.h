@@ -34,4 +34,5 @@ inline uint64_t bishopAttacks(int sq, uint64_t occ) {
 }
 inline uint64_t queenAttacks(int sq, uint64_t occ) { return rookAttacks(sq, occ) | bishopAttacks(sq, occ); }
 inline int lowestBit(uint64_t b) { return __builtin_ctzll(b); }
+inline int highestBit(uint64_t b) { return 63 - __builtin_clzll(b); }
 inline int bitCount(uint64_t b) { return __builtin_popcountll(b); }

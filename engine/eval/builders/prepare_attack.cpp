@@ -13,9 +13,6 @@
 namespace {
 
 constexpr int E1 = 0x04, E8 = 0x74;
-const int ORTHOGONAL[4] = {1, -1, 16, -16};
-const int DIAGONAL[4] = {17, -17, 15, -15};
-const int KNIGHT_JUMPS[8] = {18, -18, 14, -14, 33, -33, 31, -31};
 
 inline int sq64(int sq88) { return sq88To64[sq88]; }
 
@@ -77,19 +74,56 @@ void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
   }
 }
 
-// Sum of the values seen from the square before `t` along `step`: the value
-// of t and, carried on, what lies beyond it.
-void lineSums(const int *value, uint64_t stop, uint64_t blocked, int step, int *acc) {
-  bool descending = step > 0;
-  for (int i = 0; i < 120; i++) {
-    int t = descending ? 119 - i : i;
-    if (!onBoard(t)) continue;
-    int next = t + step;
-    int beyond = onBoard(next) ? acc[next] : 0;
-    if (inSet(stop, t)) beyond = 0;
-    else if (inSet(blocked, t)) beyond = (beyond * 49 + 32) >> 6;
-    acc[t] = value[t] + beyond;
+// The reach sums work on a padded board: ranks and files -2..9, so that every
+// knight jump and line step from a board square lands in the array, and the
+// border squares hold zero.
+constexpr int PAD_WIDTH = 12, PAD_BORDER = 2, PAD_SIZE = PAD_WIDTH * PAD_WIDTH;
+inline int padded(int rank, int file) { return (rank + PAD_BORDER) * PAD_WIDTH + file + PAD_BORDER; }
+inline int paddedStep(int ranks, int files) { return ranks * PAD_WIDTH + files; }
+
+// What a line carries on beyond a square, in 64ths: all of it, 49/64 of it
+// beyond a square of the blocked set, nothing beyond a stopping square.
+// (x * 64 + 32) >> 6 is x itself, so one rounding serves all three.
+constexpr int LINE_ON = 64, LINE_REDUCED = 49, LINE_STOPPED = 0;
+
+// One rank of a line's sums: each square's value plus what the square one
+// step further on carries on (`further` is that square of the next rank).
+inline void carryRank(int *__restrict acc, const int *__restrict further, const int *__restrict value,
+                      const int *__restrict carry) {
+  for (int f = 0; f < 8; f++) acc[f] = value[f] + ((further[f] * carry[f] + 32) >> 6);
+}
+inline void addRank(int *__restrict sum, const int *__restrict add) {
+  for (int f = 0; f < 8; f++) sum[f] += add[f];
+}
+
+// Adds to sum[s], for every square s, the value seen from s one step along
+// (ranks, files), ranks +-1: the value of the next square t and, carried on,
+// what lies beyond it. The ranks are visited so that t + step is done before
+// t. (Steps along a rank are taken on the transposed board.)
+void addLineSums(const int *value, const int *carry, int ranks, int files, int *sum) {
+  int acc[PAD_SIZE] = {};
+  int step = paddedStep(ranks, files);
+  for (int i = 0; i < 8; i++) {
+    int t = padded(ranks > 0 ? 7 - i : i, 0);
+    carryRank(acc + t, acc + t + step, value + t, carry + t);
   }
+  for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), acc + padded(r, 0) + step);
+}
+
+// Int sums added to an int16 table once: the table wraps like one add per term.
+void addSums(int16_t *table, const int *sum) {
+  for (int r = 0; r < 8; r++) {
+    int16_t *__restrict to = table + 16 * r;  // the rank's first 0x88 square
+    const int *__restrict from = sum + padded(r, 0);
+    for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
+  }
+}
+
+// An 0x88 table of values on the padded board, or on its transpose (ranks as files).
+void toPadded(const int *value, int *out, bool transposed) {
+  for (int i = 0; i < PAD_SIZE; i++) out[i] = 0;
+  for (int r = 0; r < 8; r++)
+    for (int f = 0; f < 8; f++) out[transposed ? padded(f, r) : padded(r, f)] = value[16 * r + f];
 }
 
 }  // namespace
@@ -100,35 +134,51 @@ void lineSums(const int *value, uint64_t stop, uint64_t blocked, int step, int *
 // reduced to 49/64 beyond a square of the side's blocked set.
 void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValue)[128], const uint64_t *blocked,
                    bool knights, bool orthogonal, bool diagonal) {
+  static const int KNIGHT_JUMPS[8][2] = {{1, 2}, {-1, -2}, {1, -2}, {-1, 2}, {2, 1}, {-2, -1}, {2, -1}, {-2, 1}};
+  static const int DIAGONAL[4][2] = {{1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
   const PreparedDataFields &d = b->prepared.data;
   uint64_t stop = d.pawns[0] | d.pawns[1];
+  int value[PAD_SIZE], valueT[PAD_SIZE];
   for (int side = 1; side >= -1; side -= 2) {
     int si = sideIndex(side);
     if (knights) {
-      int16_t *nt = squareTable(b, side, KNIGHT);
-      for (int s = 0; s < 120; s++) {
-        if (!onBoard(s)) continue;
-        int sum = 0;
-        for (int j : KNIGHT_JUMPS)
-          if (onBoard(s + j)) sum += knightValue[si][s + j];
-        addTo(nt, s, sum);
+      toPadded(knightValue[si], value, false);
+      int sum[PAD_SIZE] = {};
+      for (const auto &j : KNIGHT_JUMPS) {
+        int step = paddedStep(j[0], j[1]);
+        for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), value + padded(r, 0) + step);
       }
+      addSums(squareTable(b, side, KNIGHT), sum);
     }
-    for (int pass = 0; pass < 2; pass++) {
-      if (pass == 0 ? !orthogonal : !diagonal) continue;
-      const int *steps = pass == 0 ? ORTHOGONAL : DIAGONAL;
-      int16_t *own = squareTable(b, side, pass == 0 ? ROOK : BISHOP);
-      int16_t *queen = squareTable(b, side, QUEEN);
-      for (int k = 0; k < 4; k++) {
-        int acc[128] = {0};
-        lineSums(lineValue[si], stop, blocked ? blocked[si] : 0, steps[k], acc);
-        for (int s = 0; s < 120; s++) {
-          if (!onBoard(s) || !onBoard(s + steps[k])) continue;
-          addTo(own, s, acc[s + steps[k]]);
-          addTo(queen, s, acc[s + steps[k]]);
-        }
-      }
+    if (!orthogonal && !diagonal) continue;
+    toPadded(lineValue[si], value, false);
+    uint64_t reduced = blocked ? blocked[si] : 0;
+    int carry[PAD_SIZE] = {}, carryT[PAD_SIZE] = {};
+    for (int i = 0; i < 64; i++) {
+      uint64_t bit = 1ULL << i;
+      int c = (stop & bit) ? LINE_STOPPED : (reduced & bit) ? LINE_REDUCED : LINE_ON;
+      carry[padded(i >> 3, i & 7)] = c;
+      carryT[padded(i & 7, i >> 3)] = c;
     }
+    int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
+    if (orthogonal) {
+      addLineSums(value, carry, 1, 0, lineSum[0]);
+      addLineSums(value, carry, -1, 0, lineSum[0]);
+      // along the ranks: up and down the files of the transposed board
+      int sumT[PAD_SIZE] = {};
+      toPadded(lineValue[si], valueT, true);
+      addLineSums(valueT, carryT, 1, 0, sumT);
+      addLineSums(valueT, carryT, -1, 0, sumT);
+      for (int r = 0; r < 8; r++)
+        for (int f = 0; f < 8; f++) lineSum[0][padded(r, f)] += sumT[padded(f, r)];
+    }
+    if (diagonal)
+      for (const auto &k : DIAGONAL) addLineSums(value, carry, k[0], k[1], lineSum[1]);
+    int16_t *queen = squareTable(b, side, QUEEN);
+    if (orthogonal) addSums(squareTable(b, side, ROOK), lineSum[0]);
+    if (diagonal) addSums(squareTable(b, side, BISHOP), lineSum[1]);
+    if (orthogonal) addSums(queen, lineSum[0]);
+    if (diagonal) addSums(queen, lineSum[1]);
   }
 }
 

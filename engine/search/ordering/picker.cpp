@@ -183,14 +183,18 @@ bool isValidSeed(const Position *pos, Move move) {
 
 void seedRecaptures(Position *pos, int target) {
   if (!onBoard(target)) return;
-  Board *b = pos->pg;
-  const PieceRecord *end = &b->sentinel;
+  // Only the first man on each line and the knight squares can reach the
+  // target; they are taken in the order of the side's list.
+  if (!(couldAttack[sq88To64[target]] & pos->ownBits)) return;
+  uint64_t near = attackerSquares(target, pos->allBits) & pos->ownBits;
+  if (!near) return;
+  const Board *b = pos->pg;
+  uint64_t records = recordsOn(b, near);
   int found[2], n = 0;
-  for (const PieceRecord *p = pos->ownPieces->node.next; p != end && n < 2; p = p->next) {
+  while (records && n < 2) {
+    const PieceRecord *p = takeInListOrder(b, &records, pos->side);
     int sq = p->square;
-    if (!onBoard(sq) || !(attackCapability(target - sq) & p->desc.capability)) continue;
-    if ((p->desc.capability & (2 | 4 | 8)) && (squaresBetween(sq, target) & pos->allBits)) continue;
-    found[n++] = sq;
+    if (attackCapability(target - sq) & p->desc.capability) found[n++] = sq;
   }
   for (int i = n - 1; i >= 0; i--) pushMove(pos, makeMoveWord(found[i], target));
 }
