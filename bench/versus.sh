@@ -5,7 +5,9 @@
 # when missing. Not part of the test run: a 40-game match takes hours.
 #
 # bench/versus.sh BIN_DIR [GAMES] [BASE_MS] [INC_MS] [PGN] [extra match.js options...]
-# e.g. bench/versus.sh build/bin 40 40000 400 versus.pgn --fens openings.fen
+# e.g. bench/versus.sh build/bin 40 40000 400 versus.pgn
+# The games start from bench/openings.fen (each opening twice, colours
+# exchanged); OPENINGS= (empty) plays from the start position instead.
 set -eu
 BIN=$(cd "${1:?usage: versus.sh BIN_DIR [GAMES] [BASE_MS] [INC_MS] [PGN] [options...]}" && pwd)
 GAMES=${2:-2}
@@ -23,6 +25,8 @@ if [ -n "$missing" ]; then
     { apt-get update -qq >/dev/null && apt-get install -y -qq $missing >/dev/null; }
 fi
 TOGA=$(dpkg -L toga2 | grep -m1 '/toga2$')
+OPENINGS=${OPENINGS-$HERE/openings.fen}
+set -- ${OPENINGS:+--fens "$OPENINGS"} "$@"
 
 bash "$HERE/../tests/match/install_chessjs.sh" "$NODE_DIR"
 exec node "$HERE/../tests/match/match.js" --engine "$BIN/tessel_uci" --engine2 "$TOGA" \

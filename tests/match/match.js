@@ -10,8 +10,9 @@
 // --engine2: the second engine (default: --engine again); --options and
 // --options2: UCI options of each engine ("Name=Value" pairs, comma-separated);
 // --threads: the Threads option of both engines when --engine2 is not given;
-// --fens: games start from these positions (one FEN a line, each played twice
-// with colours exchanged when two engines differ, else in turn); --tablebases:
+// --fens: games start from these positions (one FEN a line, "#" lines are
+// comments; each played twice with colours exchanged when two engines differ,
+// else in turn); --tablebases:
 // the NalimovPath of tessel engines, and some tablebase hit must be reported;
 // --pgn: every game with each engine's score, depth and time per move as
 // comments; --strict 0: referee faults end the game but not the exit status
@@ -40,7 +41,8 @@ function parseArgs(argv) {
 const opts = parseArgs(process.argv);
 const { Chess } = require(opts.chessjs ? path.join(opts.chessjs, 'node_modules', 'chess.js') : 'chess.js');
 const { Engine, playUci, parseBest } = require('./uci_engine');
-const startFens = opts.fens ? fs.readFileSync(opts.fens, 'utf8').split('\n').map((l) => l.trim()).filter((l) => l) : null;
+const startFens = opts.fens
+  ? fs.readFileSync(opts.fens, 'utf8').split('\n').map((l) => l.trim()).filter((l) => l && !l.startsWith('#')) : null;
 const twoEngines = opts.engine2 !== null && opts.engine2 !== opts.engine;
 let tablebaseHits = 0;
 
