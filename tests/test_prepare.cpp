@@ -151,6 +151,20 @@ std::string randomFen(Rand15 &r, const Material &m, int side) {
   return "";
 }
 
+// Random material: per side pawnsFrom + (0 .. pawnsSpan - 1) pawns, up to two
+// knights, bishops and rooks and one queen.
+Material randomMaterial(Rand15 &r, int pawnsFrom, int pawnsSpan) {
+  Material m{};
+  for (int c = 0; c < 2; c++) {
+    m.pawns[c] = pawnsFrom + r.next() % pawnsSpan;
+    m.knights[c] = r.next() % 3;
+    m.bishops[c] = r.next() % 3;
+    m.rooks[c] = r.next() % 3;
+    m.queens[c] = r.next() % 2;
+  }
+  return m;
+}
+
 // ======================= weights =======================
 
 TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
@@ -770,14 +784,7 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
   Rand15 r{777};
   int done = 0;
   for (int i = 0; i < 400; i++) {
-    Material m{};
-    for (int c = 0; c < 2; c++) {
-      m.pawns[c] = r.next() % 9;
-      m.knights[c] = r.next() % 3;
-      m.bishops[c] = r.next() % 3;
-      m.rooks[c] = r.next() % 3;
-      m.queens[c] = r.next() % 2;
-    }
+    Material m = randomMaterial(r, 0, 9);
     std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
     if (fen.empty()) continue;
     Position *p = setFen(fen.c_str());
@@ -813,14 +820,7 @@ TEST_F(PrepareTest, RandomGamesPrepareChildren) {
   static Position line[64];
   int prepared = 0;
   for (int game = 0; game < 60; game++) {
-    Material m{};
-    for (int c = 0; c < 2; c++) {
-      m.pawns[c] = 2 + r.next() % 7;
-      m.knights[c] = r.next() % 3;
-      m.bishops[c] = r.next() % 3;
-      m.rooks[c] = r.next() % 3;
-      m.queens[c] = r.next() % 2;
-    }
+    Material m = randomMaterial(r, 2, 7);
     std::string fen = game == 0 ? "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -" : randomFen(r, m, 1);
     if (fen.empty()) continue;
     line[0] = *setFen(fen.c_str());
@@ -948,14 +948,7 @@ TEST_F(PrepareTest, IncrementalScoreFollowsTheTablesOverLongGames) {
     return sum;
   };
   for (int game = 0; game < 120; game++) {
-    Material m{};
-    for (int c = 0; c < 2; c++) {
-      m.pawns[c] = r.next() % 7;
-      m.knights[c] = r.next() % 3;
-      m.bishops[c] = r.next() % 3;
-      m.rooks[c] = r.next() % 3;
-      m.queens[c] = r.next() % 2;
-    }
+    Material m = randomMaterial(r, 0, 7);
     std::string fen = game == 0 ? "r3k2r/pp3ppp/2nbbn2/2qpp3/4P3/2NB1N2/PPPQ1PPP/R3K2R w KQkq -"
                                 : randomFen(r, m, (game & 1) ? -1 : 1);
     if (fen.empty()) continue;
