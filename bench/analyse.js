@@ -4,7 +4,10 @@
 // (the decisive mistakes), with the player's own score, depth and time.
 //
 // node bench/analyse.js --pgn FILE [--player Tessel] [--depth 18] [--top 20]
-//                       [--perGame 3] [--stockfish /usr/games/stockfish] [--chessjs DIR]
+//                       [--perGame 3] [--cap 1000] [--stockfish /usr/games/stockfish] [--chessjs DIR]
+//
+// Scores are clamped to +-cap centipawns before the loss is taken, so a move
+// that keeps a won (or lost) game won (or lost) does not count as a mistake.
 // (bench/versus.sh installs stockfish and chess.js.)
 'use strict';
 
@@ -12,7 +15,7 @@ const fs = require('fs');
 const path = require('path');
 const { Engine, playUci } = require('../tests/match/uci_engine');
 
-const opts = { pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, stockfish: '/usr/games/stockfish',
+const opts = { pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, cap: 1000, stockfish: '/usr/games/stockfish',
                chessjs: null };
 for (let i = 2; i < process.argv.length; i++) {
   const key = process.argv[i].replace(/^--/, '');
@@ -63,6 +66,7 @@ async function evaluate(sf, fen, only) {
   return { score, best: line.split(/\s+/)[1] };
 }
 
+const clamp = (s) => Math.max(-opts.cap, Math.min(opts.cap, s));
 const show = (s) => (Math.abs(s) > MATE / 2 ? (s > 0 ? '+M' : '-M') + (MATE - Math.abs(s)) : (s / 100).toFixed(2));
 
 async function main() {
@@ -101,14 +105,14 @@ async function main() {
       })();
       found.push({ game: gi + 1, round: g.tags.Round, result: g.tags.Result, move: fen.split(' ')[5] + (turn === 'w' ? '.' : '...'),
                    san: mv.san, best: bestSan, bestScore: best.score, playedScore: mine.score,
-                   drop: Math.max(0, best.score - mine.score), own: mv.comment, fen });
+                   drop: Math.max(0, clamp(best.score) - clamp(mine.score)), own: mv.comment, fen });
     }
     found.sort((a, b) => b.drop - a.drop);
     console.log('game ' + (gi + 1) + ' (' + g.tags.White + ' - ' + g.tags.Black + ', ' + g.tags.Result + '): ' +
                 found.length + ' moves of ' + opts.player + ' scored');
     for (const f of found.slice(0, opts.perGame))
       console.log('  ' + f.move + ' ' + f.san + ' {' + f.own + '}  stockfish: ' + show(f.playedScore) + ', best ' + f.best +
-                  ' ' + show(f.bestScore) + ', loss ' + (Math.min(f.drop, 9999) / 100).toFixed(2));
+                  ' ' + show(f.bestScore) + ', loss ' + (f.drop / 100).toFixed(2));
     all.push(...found);
   }
   all.sort((a, b) => b.drop - a.drop);
@@ -116,7 +120,7 @@ async function main() {
   console.log('game | move | played {own score/depth time} | stockfish played | best | stockfish best | loss | fen');
   for (const f of all.slice(0, opts.top))
     console.log([f.game, f.move, f.san + ' {' + f.own + '}', show(f.playedScore), f.best, show(f.bestScore),
-                 (Math.min(f.drop, 9999) / 100).toFixed(2), f.fen].join(' | '));
+                 (f.drop / 100).toFixed(2), f.fen].join(' | '));
   await sf.quit(5000);
 }
 
