@@ -4,7 +4,8 @@
 // (the decisive mistakes), with the player's own score, depth and time.
 //
 // node bench/analyse.js --pgn FILE [--player Tessel] [--depth 18] [--top 20]
-//                       [--perGame 3] [--cap 1000] [--stockfish /usr/games/stockfish] [--chessjs DIR]
+//                       [--perGame 3] [--cap 1000] [--threads 1] [--stockfish /usr/games/stockfish]
+//                       [--chessjs DIR]
 //
 // Scores are clamped to +-cap centipawns before the loss is taken, so a move
 // that keeps a won (or lost) game won (or lost) does not count as a mistake.
@@ -15,7 +16,7 @@ const fs = require('fs');
 const path = require('path');
 const { Engine, playUci } = require('../tests/match/uci_engine');
 
-const opts = { pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, cap: 1000, stockfish: '/usr/games/stockfish',
+const opts = { pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, cap: 1000, threads: 1, stockfish: '/usr/games/stockfish',
                chessjs: null };
 for (let i = 2; i < process.argv.length; i++) {
   const key = process.argv[i].replace(/^--/, '');
@@ -74,7 +75,7 @@ async function main() {
   const sf = new Engine(opts.stockfish, 'stockfish');
   sf.send('uci');
   await sf.waitFor((l) => l === 'uciok', 10000, 'uciok');
-  sf.send('setoption name Threads value 1');
+  sf.send('setoption name Threads value ' + opts.threads);
   sf.send('setoption name Hash value 64');
   sf.send('isready');
   await sf.waitFor((l) => l === 'readyok', 10000, 'readyok');
