@@ -151,6 +151,20 @@ std::string randomFen(Rand15 &r, const Material &m, int side) {
   return "";
 }
 
+// Random material: per side pawnsFrom + (0 .. pawnsSpan - 1) pawns, up to two
+// knights, bishops and rooks and one queen.
+Material randomMaterial(Rand15 &r, int pawnsFrom, int pawnsSpan) {
+  Material m{};
+  for (int c = 0; c < 2; c++) {
+    m.pawns[c] = pawnsFrom + r.next() % pawnsSpan;
+    m.knights[c] = r.next() % 3;
+    m.bishops[c] = r.next() % 3;
+    m.rooks[c] = r.next() % 3;
+    m.queens[c] = r.next() % 2;
+  }
+  return m;
+}
+
 // ======================= weights =======================
 
 TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
@@ -770,14 +784,7 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
   Rand15 r{777};
   int done = 0;
   for (int i = 0; i < 400; i++) {
-    Material m{};
-    for (int c = 0; c < 2; c++) {
-      m.pawns[c] = r.next() % 9;
-      m.knights[c] = r.next() % 3;
-      m.bishops[c] = r.next() % 3;
-      m.rooks[c] = r.next() % 3;
-      m.queens[c] = r.next() % 2;
-    }
+    Material m = randomMaterial(r, 0, 9);
     std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
     if (fen.empty()) continue;
     Position *p = setFen(fen.c_str());
@@ -813,14 +820,7 @@ TEST_F(PrepareTest, RandomGamesPrepareChildren) {
   static Position line[64];
   int prepared = 0;
   for (int game = 0; game < 60; game++) {
-    Material m{};
-    for (int c = 0; c < 2; c++) {
-      m.pawns[c] = 2 + r.next() % 7;
-      m.knights[c] = r.next() % 3;
-      m.bishops[c] = r.next() % 3;
-      m.rooks[c] = r.next() % 3;
-      m.queens[c] = r.next() % 2;
-    }
+    Material m = randomMaterial(r, 2, 7);
     std::string fen = game == 0 ? "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -" : randomFen(r, m, 1);
     if (fen.empty()) continue;
     line[0] = *setFen(fen.c_str());
@@ -855,6 +855,123 @@ TEST_F(PrepareTest, RandomGamesPrepareChildren) {
     while (ply > 0) unmakeMove(&line[ply--]);
   }
   EXPECT_GT(prepared, 100);
+}
+
+
+// ======================= drift over long random games =======================
+
+// A random legal move of the side to move that passes the filter, made on the
+// board (false when none is found in a few tries).
+template <typename Filter>
+bool makeRandomMove(Rand15 &r, Position *pos, Position *child, Board *board, Filter keep) {
+  pos->moveCursor = pos->moveList;
+  genCaptures(pos);
+  genQuietMoves(pos);
+  int n = (int)(pos->moveCursor - pos->moveList);
+  for (int tries = 0; tries < 30 && n > 0; tries++) {
+    Move mv = pos->moveList[r.next() % n];
+    if (!keep(mv)) continue;
+    initPosition(child, board);
+    makeMove(pos, mv, child);
+    if ((child->statusFlags & STATUS_RESULT_FIXED) || kingAttacked(child, child->opponent)) {
+      unmakeMove(child);
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Pawn endings walked by the kings for many plies from random positions: the
+// tables depend only on the pawns, the material and the side to move, so at
+// every even ply the incremental score must equal a fresh preparation.
+TEST_F(PrepareTest, KingWalksInPawnEndingsKeepTheFreshScore) {
+  Rand15 r{9001};
+  static Position line[81];
+  int compared = 0;
+  for (int game = 0; game < 40; game++) {
+    Material m{};
+    m.pawns[0] = 1 + r.next() % 5;
+    m.pawns[1] = 1 + r.next() % 5;
+    std::string fen = randomFen(r, m, (game & 1) ? -1 : 1);
+    if (fen.empty()) continue;
+    line[0] = *setFen(fen.c_str());
+    prepare(&line[0], 1);
+    int ply = 0;
+    while (ply < 80) {
+      Position *pos = &line[ply];
+      auto kingStep = [&](Move mv) {
+        return b()->at(moveFrom(mv))->kind->kind == KING && b()->at(realTo(mv))->colour == 0;
+      };
+      if (!makeRandomMove(r, pos, &line[ply + 1], b(), kingStep)) break;
+      ply++;
+      if (ply % 2 == 0) {
+        Position fresh = line[ply];
+        fresh.halfMoveClock = 0;
+        fresh.capturedPiece = b()->end();
+        prepare(&fresh, 1);
+        ASSERT_EQ(line[ply].score, fresh.score) << fen << " after " << ply << " plies";
+        compared++;
+      }
+    }
+    while (ply > 0) unmakeMove(&line[ply--]);
+  }
+  EXPECT_GT(compared, 1000);
+}
+
+// Long random games of the pieces (quiet moves, castling and captures of
+// pieces; pawns stay where they are) on one preparation: at every ply the
+// incremental score must equal the full sum over the same tables (each
+// piece's table entry plus its kind's value, with the open-file rook bonus),
+// up to the constant part that alternates with the side to move (the root's
+// remainder r, then tempo - r).
+TEST_F(PrepareTest, IncrementalScoreFollowsTheTablesOverLongGames) {
+  Rand15 r{31337};
+  static Position line[121];
+  int checked = 0;
+  auto fullSum = [](Board *board) {
+    const PreparedDataFields &d = board->prepared.data;
+    int sum = 0;
+    for (PieceListHead *h : {&board->white, &board->black}) {
+      for (PieceRecord *x = h->node.next; x != board->end(); x = x->next) {
+        if (!onBoard(x->square)) continue;
+        int v = x->value;  // pawns: they never move here
+        if (x->kind->kind != PAWN) {
+          int f = fileOf(x->square);
+          v = x->kind->squareTable[x->square] + x->kind->currentValue;
+          if (x->kind->kind == ROOK && pawnsOnFile(board, 1, f) + pawnsOnFile(board, -1, f) == 0)
+            v += d.openFileRookBonus;
+        }
+        sum += x->colour * v;
+      }
+    }
+    return sum;
+  };
+  for (int game = 0; game < 120; game++) {
+    Material m = randomMaterial(r, 0, 7);
+    std::string fen = game == 0 ? "r3k2r/pp3ppp/2nbbn2/2qpp3/4P3/2NB1N2/PPPQ1PPP/R3K2R w KQkq -"
+                                : randomFen(r, m, (game & 1) ? -1 : 1);
+    if (fen.empty()) continue;
+    line[0] = *setFen(fen.c_str());
+    prepare(&line[0], 1);
+    const int r0 = line[0].score - line[0].side * fullSum(b());
+    int ply = 0;
+    while (ply < 120) {
+      Position *pos = &line[ply];
+      auto pieceMove = [&](Move mv) {
+        const PieceRecord *from = b()->at(moveFrom(mv)), *to = b()->at(realTo(mv));
+        return from->kind->kind != PAWN && (to->colour == 0 || (to->kind->kind != PAWN && to->kind->kind != KING));
+      };
+      if (!makeRandomMove(r, pos, &line[ply + 1], b(), pieceMove)) break;
+      ply++;
+      Position *c = &line[ply];
+      int rest = ply % 2 == 0 ? r0 : b()->tempo - r0;
+      ASSERT_EQ(c->score - c->side * fullSum(b()), rest) << fen << " after " << ply << " plies";
+      checked++;
+    }
+    while (ply > 0) unmakeMove(&line[ply--]);
+  }
+  EXPECT_GT(checked, 8000);
 }
 
 }  // namespace
