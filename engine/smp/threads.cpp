@@ -204,8 +204,12 @@ static bool childLeaves(Semaphore *children) {
 
 
 void finishJob(int i, Semaphore *unit, Semaphore *children) {
-  if (countUp(unit)) PT_CHECK(pthread_cond_signal(&unit->cond));
-  if (children && childLeaves(children)) PT_CHECK(pthread_cond_signal(&children->cond));
+  // Both counts change before either waiter is signalled: a signal may let the
+  // woken thread preempt this one, which then must not hold up the other.
+  const bool unitWaiter = countUp(unit);
+  const bool lastChild = children && childLeaves(children);
+  if (lastChild) PT_CHECK(pthread_cond_signal(&children->cond));
+  if (unitWaiter) PT_CHECK(pthread_cond_signal(&unit->cond));
   statsEnter(i, WAIT_IDLE);  // before a splitter can take it from the ring
   ringJoin(i);
 }

@@ -106,8 +106,7 @@ void waitHelpersIdle();
 int semaphoreBUnits(int n);            // units of semaphoreB for a thread count
 void ringJoin(int i);                  // helper i enters the idle ring
 int ringTake();                        // an idle helper id below recordLimit (blocks)
-// Helper i's job is over: its unit goes back to `unit` first (a splitter
-// blocked on it can go on at once), then its splitter's `children` (if any) go
-// down by one, then it enters the idle ring. Each waiter is signalled after the
-// mutex is released.
+// Helper i's job is over: its unit goes back to `unit` (a splitter blocked on
+// it can go on at once) and its splitter's `children` (if any) go down by one,
+// each waiter signalled after its mutex is released; then it enters the ring.
 void finishJob(int i, Semaphore *unit, Semaphore *children);
