@@ -2,7 +2,8 @@
 # Time to a fixed depth with 1, 2, 4 and 8 search threads on a fixed set of
 # middlegame positions, through the UCI program (so any build can be timed),
 # and the speed-up over one thread. Each figure is the median of three runs
-# of the whole set, every run in a fresh process (empty table).
+# of the whole set, every run in a fresh process (empty table); with an old
+# build the two are timed in turns, so that both see the same machine load.
 # Usage: bench/speed_threads.sh BIN_DIR [OLD_BIN_DIR]
 #   environment: DEPTH (default 14), RUNS (default 3), HASH_MB (default 64)
 set -euo pipefail
@@ -42,25 +43,30 @@ time_set() {
 
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
-# Prints "threads ms" lines for one build.
-measure() {
-  local t r times
-  for t in "${thread_counts[@]}"; do
-    times=()
-    for ((r = 0; r < runs; r++)); do times+=("$(time_set "$1" "$t")"); done
-    echo "$t $(median "${times[@]}")"
-  done
-}
-
-echo "time to depth $depth, ${#positions[@]} middlegame positions, median of $runs runs, hash $hash_mb MB"
-new=$(measure "$1")
+# Each run times the old build (when given) and then the new one, so that both
+# see the same load of a shared machine.
+printf 'time to depth %s, %d middlegame positions, median of %d runs, hash %s MB\n' \
+  "$depth" "${#positions[@]}" "$runs" "$hash_mb"
 if [[ $# -ge 2 ]]; then
-  old=$(measure "$2")
   printf '%-8s %12s %9s %12s %9s\n' threads "old ms" speedup "new ms" speedup
-  paste <(echo "$old") <(echo "$new") | awk '
-    NR == 1 {o1 = $2; n1 = $4}
-    {printf "%-8d %12d %8.2fx %12d %8.2fx\n", $1, $2, o1 / $2, $4, n1 / $4}'
 else
   printf '%-8s %12s %9s\n' threads ms speedup
-  echo "$new" | awk 'NR == 1 {t1 = $2} {printf "%-8d %12d %8.2fx\n", $1, $2, t1 / $2}'
 fi
+old1=0 new1=0
+for t in "${thread_counts[@]}"; do
+  old_times=() new_times=()
+  for ((r = 0; r < runs; r++)); do
+    [[ $# -ge 2 ]] && old_times+=("$(time_set "$2" "$t")")
+    new_times+=("$(time_set "$1" "$t")")
+  done
+  new_ms=$(median "${new_times[@]}")
+  [[ $t -eq 1 ]] && new1=$new_ms
+  if [[ $# -ge 2 ]]; then
+    old_ms=$(median "${old_times[@]}")
+    [[ $t -eq 1 ]] && old1=$old_ms
+    awk -v t="$t" -v o="$old_ms" -v o1="$old1" -v n="$new_ms" -v n1="$new1" \
+      'BEGIN {printf "%-8d %12d %8.2fx %12d %8.2fx\n", t, o, o1 / o, n, n1 / n}'
+  else
+    awk -v t="$t" -v n="$new_ms" -v n1="$new1" 'BEGIN {printf "%-8d %12d %8.2fx\n", t, n, n1 / n}'
+  fi
+done
