@@ -1,13 +1,16 @@
 // Fixed-depth single-thread search over a fixed set of positions: prints the
 // nodes of each position, the total (the search signature), time and speed.
-// Usage: search [depth] [--threads N]   (default depth 9; without --threads no
-// helper threads are started, with it N search threads share the work)
+// Usage: search [depth] [--threads N] [--fen FEN]...   (default depth 9; without
+// --threads no helper threads are started, with it N search threads share the
+// work; each --fen replaces the fixed set by the positions given)
 #include "engine/search/search.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "engine/board/game/fen.h"
 #include "engine/board/game/game.h"
@@ -21,6 +24,7 @@
 #include "engine/search/search_move.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
+#include "engine/smp/wait_stats.h"
 
 namespace {
 
@@ -77,9 +81,12 @@ int64_t searchPosition(const char *fen, int depth, int *score, Move *best) {
 
 int main(int argc, char **argv) {
   int depth = 9, threads = 0;
+  std::vector<const char *> fens;
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
       threads = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--fen") == 0 && i + 1 < argc)
+      fens.push_back(argv[++i]);
     else
       depth = std::atoi(argv[i]);
   }
@@ -91,8 +98,10 @@ int main(int argc, char **argv) {
     std::printf("threads %d (helpers %d)\n", threadCount, helperCount);
   }
   int64_t total = 0;
+  if (smpStatsEnabled && threads > 0) statsStartSampler(100);
   auto start = std::chrono::steady_clock::now();
-  for (const char *fen : positions) {
+  if (fens.empty()) fens.assign(std::begin(positions), std::end(positions));
+  for (const char *fen : fens) {
     int score;
     Move best;
     int64_t n = searchPosition(fen, depth, &score, &best);
@@ -103,5 +112,18 @@ int main(int argc, char **argv) {
   double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("depth %d  nodes %lld  time %.3f s  nps %.0f\n", depth, (long long)total, secs,
               secs > 0 ? total / secs : 0.0);
+  if (smpStatsEnabled && threads > 0) {
+    statsStopSampler();
+    std::printf("threads on average:");
+    for (int k = 0; k < WAIT_KIND_COUNT; k++)
+      std::printf("  %s %.2f", waitKindName((WaitKind)k), statsAverageThreads((WaitKind)k));
+    std::printf("  (free units of semaphoreA %.2f)\n", statsAverageFreeUnits());
+    // Thread-seconds outside the search, against threadCount x wall time.
+    std::printf("waits (thread-seconds of %.3f):", secs * threadCount);
+    for (int k = 0; k < WAIT_KIND_COUNT; k++)
+      std::printf("  %s %.3f/%lld", waitKindName((WaitKind)k), statsTotalNs((WaitKind)k) * 1e-9,
+                  (long long)statsTotalCount((WaitKind)k));
+    std::printf("\n");
+  }
   return 0;
 }

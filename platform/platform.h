@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// Bytes of one cache line: words that different threads write often are kept
+// on lines of their own (no false sharing).
+constexpr size_t CACHE_LINE_BYTES = 64;
+
 // Millisecond wall clock: seconds * 1000 + milliseconds, truncated to 32 bits.
 // Only differences of two readings are meaningful.
 int32_t platformMillis();

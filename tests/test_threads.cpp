@@ -7,6 +7,7 @@
 
 #include "engine/board/board_copy.h"
 #include "engine/board/moves/legal_moves.h"
+#include "engine/search/hash.h"
 #include "engine/eval/save_slots.h"
 #include "engine/smp/split.h"
 #include "engine/smp/threads.h"
@@ -45,6 +46,45 @@ TEST(Semaphore, CountsWaitsAndPosts) {
   waiter.join();
   EXPECT_TRUE(woke.load());
   EXPECT_EQ(s.count.load(), 0);
+}
+
+// The end of a job wakes both a splitter blocked on the unit and the splitter
+// waiting for its last helper, and leaves the helper in the idle ring (the
+// signals come after the mutexes are released: a lost wake-up would hang here).
+TEST(Semaphore, FinishedJobWakesUnitAndChildrenWaiters) {
+  ASSERT_EQ(helperCount, 0);  // no pool in this process: the ring is ours
+  for (int round = 0; round < 200; round++) {
+    Semaphore unit, children;
+    ASSERT_EQ(semInit(&unit, 0), 0);
+    ASSERT_EQ(semInit(&children, 1), 0);
+    std::thread unitWaiter([&] { semWait(&unit); });
+    std::thread childrenWaiter([&] { waitForChildren(&children); });
+    if (round % 2) std::this_thread::sleep_for(std::chrono::microseconds(200));  // waiters asleep
+    finishJob(1, &unit, &children);
+    unitWaiter.join();
+    childrenWaiter.join();
+    EXPECT_EQ(unit.count.load(), 0);
+    EXPECT_EQ(children.count.load(), 0);
+    EXPECT_FALSE(idleRingEmpty(&idleRing));
+    EXPECT_EQ(ringTake(), 1);
+    EXPECT_TRUE(idleRingEmpty(&idleRing));
+  }
+}
+
+uintptr_t lineOf(const void *p) { return (uintptr_t)p / CACHE_LINE_BYTES; }
+
+// Words that one thread writes at every node or job never share a cache line
+// with words that other threads read at every node.
+TEST(ThreadPool, HotSharedWordsOnOwnCacheLines) {
+  static Board b;
+  EXPECT_NE(lineOf(&b.splitEpoch), lineOf(&b.nodeCount));  // epoch: read by helpers; count: make-move
+  EXPECT_NE(lineOf(&hashTable.hashFullCount), lineOf(&hashTable.entries));
+  EXPECT_NE(lineOf(&hashTable.hashFullCount), lineOf(&hashTable.generation));
+  const void *words[] = {&semaphoreA, &semaphoreB, &idleRing, &searchMutex, &splitEpochCounter, &helperNodeCount,
+                         &movesHandedOver, &thread[1].wake, &thread[1].children, &thread[1].state, &thread[2].wake};
+  for (size_t i = 0; i < sizeof words / sizeof *words; i++)
+    for (size_t j = i + 1; j < sizeof words / sizeof *words; j++)
+      EXPECT_NE(lineOf(words[i]), lineOf(words[j])) << i << " " << j;
 }
 
 TEST(ThreadPool, CountsAndSemaphoreUnits) {

@@ -7,6 +7,7 @@
 
 #include "engine/board/move.h"
 #include "engine/board/score.h"
+#include "platform/platform.h"
 
 struct Position;
 
@@ -135,12 +136,13 @@ struct Board {
   int32_t drawShrink;
   int32_t kingActive;
   const uint8_t *kingZoneTable;
-  // split words of the helper threads
-  int32_t splitEpoch;
+  // split words of the helper threads; other threads read splitEpoch at every
+  // node, so it stays off the line of nodeCount, which make-move writes
+  alignas(CACHE_LINE_BYTES) int32_t splitEpoch;
   int32_t threadId;
   Board *masterBoard;
   Position *splitPoint;
-  PreparedTables prepared;
+  alignas(CACHE_LINE_BYTES) PreparedTables prepared;
 
   PieceRecord **squares() { return squareArray + 128; }
   PieceRecord *at(int sq) { return squareArray[128 + sq]; }

@@ -39,7 +39,9 @@ struct HashTable {
   HashEntry *entries;
   uint8_t generation;
   uint64_t hashEntryCount;
-  uint64_t hashFullCount;
+  // claimed entries, added to by every thread: on a line of its own, away
+  // from the words each probe reads
+  alignas(CACHE_LINE_BYTES) uint64_t hashFullCount;
   uint64_t allocatedBytes;
   uint8_t *writtenPages;  // one byte per HASH_PAGE_ENTRIES entries; null: clear it all
   uint64_t pageCount;

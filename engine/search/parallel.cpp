@@ -3,15 +3,16 @@
 
 #include "engine/board/game/game.h"
 
-pthread_mutex_t searchMutex = PTHREAD_MUTEX_INITIALIZER;
-std::atomic<int> splitEpochCounter{1};
+// The words that several threads write are kept on cache lines of their own.
+alignas(CACHE_LINE_BYTES) pthread_mutex_t searchMutex = PTHREAD_MUTEX_INITIALIZER;
+alignas(CACHE_LINE_BYTES) std::atomic<int> splitEpochCounter{1};
 Position noSplitPosition;
 
 int (*splitHook)(Position *, int, int *, int *, Move *, Move *, Move, Position *, const Move *);
 void (*endSplitHook)(Position *);
 void (*helpersIdleHook)();
 
-std::atomic<int64_t> helperNodeCount{0};
+alignas(CACHE_LINE_BYTES) std::atomic<int64_t> helperNodeCount{0};
 
 int64_t searchNodeCount() {
   return __atomic_load_n(&gameBoard.nodeCount, __ATOMIC_RELAXED) + helperNodeCount.load(std::memory_order_relaxed);

@@ -13,19 +13,21 @@
 #include "engine/search/root/control.h"
 #include "engine/search/search_move.h"
 #include "engine/smp/threads.h"
+#include "engine/smp/wait_stats.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)
 
 static const Move emptyExcludedList[1] = {NO_MOVE};
-std::atomic<int64_t> movesHandedOver{0};
+alignas(CACHE_LINE_BYTES) std::atomic<int64_t> movesHandedOver{0};
 
 // ---- the helper loop ----
 static void *threadMain(void *arg) {
   const int i = (int)(intptr_t)arg;
   ThreadRecord *t = &thread[i];
+  int64_t idleSince = statsEnter(i, WAIT_IDLE);
+  ringJoin(i);
   for (;;) {
-    ringJoin(i);
     t->holdsSplitUnit = 0;
     t->state.store(THREAD_IDLE);
 
@@ -35,9 +37,15 @@ static void *threadMain(void *arg) {
     while (t->wake.status != WAKE_JOB_HANDED_OVER) PT_CHECK(pthread_cond_wait(&t->wake.cond, &t->wake.mutex));
     t->wake.status = WAKE_JOB_TAKEN;
     t->wake.waiters--;
+    const int64_t wokenAt = t->wakeCalledAt;
     PT_CHECK(pthread_mutex_unlock(&t->wake.mutex));
+    if (smpStatsEnabled) {
+      statsAdd(i, WAIT_IDLE, idleSince);
+      statsAdd(i, WAIT_WAKE, wokenAt);
+    }
 
     t->state.store(THREAD_WORKING);
+    const int64_t jobStart = statsNow();
     const JobArgs job = t->jobArgs;
     Position *p = job.helperCopy;
     Board *own = p->pg;
@@ -55,6 +63,8 @@ static void *threadMain(void *arg) {
       searchMove(p, job.depth, job.beta, job.alpha, job.killers, job.pv, job.move, c, excluded);
     } while (workIsStale(own) && !stopFlag.load(std::memory_order_relaxed));
 
+    statsAdd(i, HELPER_JOB, jobStart);
+    const int64_t mergeStart = statsEnter(i, WAIT_MERGE);
     PT_CHECK(pthread_mutex_lock(&searchMutex));
     if (p->movesTried > triedAtStart) addMovesTried(job.splitNode, 1);
     const KillerPair now = readKillers(job.child->childKillers);
@@ -64,6 +74,8 @@ static void *threadMain(void *arg) {
     }
     if (p->bestScore > job.splitNode->bestScore) job.splitNode->bestScore = p->bestScore;
     PT_CHECK(pthread_mutex_unlock(&searchMutex));
+    statsAdd(i, WAIT_MERGE, mergeStart);
+    const int64_t returnStart = statsEnter(i, WAIT_RETURN);
     if (own != &gameBoard) {
       addHelperNodes(__atomic_exchange_n(&own->nodeCount, 0, __ATOMIC_RELAXED));
     }
@@ -74,11 +86,9 @@ static void *threadMain(void *arg) {
     Semaphore *children = t->wake.children;
     t->wake.children = nullptr;
     PT_CHECK(pthread_mutex_unlock(&t->wake.mutex));
-    if (children) childDone(children);
-    if (t->holdsSplitUnit)
-      PT_CHECK(semPost(&semaphoreB));
-    else
-      PT_CHECK(semPost(&semaphoreA));
+    finishJob(i, t->holdsSplitUnit ? &semaphoreB : &semaphoreA, children);
+    statsTime(i, WAIT_RETURN, returnStart);
+    idleSince = statsNow();
   }
   return nullptr;
 }
@@ -140,9 +150,14 @@ int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, M
 
   b->splitPoint = node;
   self->state.store(THREAD_WAITING);
+  int64_t since = statsEnter(s, WAIT_UNIT);
   PT_CHECK(semWait(&semaphoreA));
+  statsAdd(s, WAIT_UNIT, since);
+  since = statsEnter(s, WAIT_RING);
   const int h = ringTake();
+  statsAdd(s, WAIT_RING, since);
   self->state.store(THREAD_WORKING);
+  since = statsEnter(s, WAIT_HANDOVER);
 
   ThreadRecord *helper = &thread[h];
   Board *hb = &helper->board;
@@ -164,6 +179,8 @@ int splitMove(Position *node, int depth, int *beta, int *alpha, Move *killers, M
   rebasePosition(c, b, hb);
   c->parent = p;
   helper->jobArgs = JobArgs{node, p, child, depth, beta, alpha, killers, pv, move};
+  statsAdd(s, WAIT_HANDOVER, since);
+  helper->wakeCalledAt = statsEnter(h, WAIT_WAKE);
   wakeHelper(&helper->wake, &self->children);
   movesHandedOver.fetch_add(1, std::memory_order_relaxed);
   ENGINE_ASSERT(b->splitPoint == node && "pg->splitPoint == this");
@@ -176,7 +193,9 @@ void endSplit(Position *node) {
   ThreadRecord *self = &thread[b->threadId - 1];
   b->splitPoint = nullptr;
   self->state.store(THREAD_WAITING);
+  const int64_t since = statsEnter(b->threadId - 1, WAIT_CHILDREN);
   waitForChildren(&self->children);
+  statsAdd(b->threadId - 1, WAIT_CHILDREN, since);
   self->state.store(THREAD_WORKING);
   setBoardEpoch(b, splitEpochCounter.load());
 }

@@ -8,6 +8,7 @@
 
 #include "engine/board/game/game.h"
 #include "engine/smp/split.h"
+#include "engine/smp/wait_stats.h"
 #include "platform/platform.h"
 
 #define PT_CHECK(call) ENGINE_ASSERT((call) == 0)
@@ -58,13 +59,20 @@ int semInit(Semaphore *s, int count) {
   return 0;
 }
 
-int semPost(Semaphore *s) {
-  int ret = pthread_mutex_lock(&s->mutex);
-  if (ret) return ret;
-  if (s->waiters > 0) pthread_cond_signal(&s->cond);
+// Conditions are signalled after the mutex is released: a waiter that wakes
+// at once then finds the mutex free instead of blocking on it again, and the
+// poster is not preempted while it holds the lock. A waiter counted under the
+// lock either is already waiting or re-tests the count before it waits.
+// Count + 1 under the lock; whether a waiter is to be signalled.
+static bool countUp(Semaphore *s) {
+  PT_CHECK(pthread_mutex_lock(&s->mutex));
   s->count.fetch_add(1, std::memory_order_relaxed);
-  return pthread_mutex_unlock(&s->mutex);
+  const bool wake = s->waiters > 0;
+  PT_CHECK(pthread_mutex_unlock(&s->mutex));
+  return wake;
 }
+
+int semPost(Semaphore *s) { return countUp(s) ? pthread_cond_signal(&s->cond) : 0; }
 
 int semTryWait(Semaphore *s) {
   int ret = pthread_mutex_lock(&s->mutex);
@@ -93,8 +101,9 @@ int semWait(Semaphore *s) {
 static void semAdjust(Semaphore *s, int delta) {
   PT_CHECK(pthread_mutex_lock(&s->mutex));
   s->count.fetch_add(delta, std::memory_order_relaxed);
-  if (delta > 0 && s->waiters > 0) pthread_cond_broadcast(&s->cond);
+  const bool wake = delta > 0 && s->waiters > 0;
   PT_CHECK(pthread_mutex_unlock(&s->mutex));
+  if (wake) PT_CHECK(pthread_cond_broadcast(&s->cond));
 }
 
 bool idleRingEmpty(const IdleRing *ring) { return ring->head == ring->tail; }
@@ -105,10 +114,11 @@ static int ringSize(const IdleRing *ring) {
 
 void ringJoin(int i) {
   PT_CHECK(pthread_mutex_lock(&idleRing.mutex));
-  if (idleRing.waiters > 0) PT_CHECK(pthread_cond_broadcast(&idleRing.cond));
+  const bool wake = idleRing.waiters > 0;
   idleRing.ring[idleRing.tail] = i;
   idleRing.tail = (idleRing.tail + 1) % MAX_THREAD_RECORDS;
   PT_CHECK(pthread_mutex_unlock(&idleRing.mutex));
+  if (wake) PT_CHECK(pthread_cond_broadcast(&idleRing.cond));
 }
 
 // Takes an idle helper whose id is below recordLimit. Helpers above the limit
@@ -166,8 +176,9 @@ void wakeHelper(WakeRecord *w, Semaphore *children) {
   PT_CHECK(pthread_mutex_lock(&children->mutex));
   children->count.fetch_add(1, std::memory_order_relaxed);
   PT_CHECK(pthread_mutex_unlock(&children->mutex));
-  if (w->waiters > 0) PT_CHECK(pthread_cond_signal(&w->cond));
+  const bool wake = w->waiters > 0;
   PT_CHECK(pthread_mutex_unlock(&w->mutex));
+  if (wake) PT_CHECK(pthread_cond_signal(&w->cond));
 }
 
 void waitForChildren(Semaphore *children) {
@@ -181,12 +192,26 @@ void waitForChildren(Semaphore *children) {
   PT_CHECK(pthread_mutex_unlock(&children->mutex));
 }
 
-void childDone(Semaphore *children) {
+// Count - 1 under the lock; whether the waiting splitter is to be signalled.
+static bool childLeaves(Semaphore *children) {
   PT_CHECK(pthread_mutex_lock(&children->mutex));
   ENGINE_ASSERT(children->count.load() > 0 && "children > 0");
   int left = children->count.fetch_sub(1, std::memory_order_relaxed) - 1;
-  if (left == 0 && children->waiters > 0) PT_CHECK(pthread_cond_signal(&children->cond));
+  const bool wake = left == 0 && children->waiters > 0;
   PT_CHECK(pthread_mutex_unlock(&children->mutex));
+  return wake;
+}
+
+
+void finishJob(int i, Semaphore *unit, Semaphore *children) {
+  // Both counts change before either waiter is signalled: a signal may let the
+  // woken thread preempt this one, which then must not hold up the other.
+  const bool unitWaiter = countUp(unit);
+  const bool lastChild = children && childLeaves(children);
+  if (lastChild) PT_CHECK(pthread_cond_signal(&children->cond));
+  if (unitWaiter) PT_CHECK(pthread_cond_signal(&unit->cond));
+  statsEnter(i, WAIT_IDLE);  // before a splitter can take it from the ring
+  ringJoin(i);
 }
 
 // ---- thread count ----

@@ -16,15 +16,16 @@
 
 #include "engine/board/position.h"
 #include "engine/search/parallel.h"
+#include "platform/platform.h"
 
-struct Semaphore {
+struct alignas(CACHE_LINE_BYTES) Semaphore {
   std::atomic<int> count;  // read without the lock by the split decision
   int waiters;
   pthread_mutex_t mutex;
   pthread_cond_t cond;
 };
 
-struct IdleRing {
+struct alignas(CACHE_LINE_BYTES) IdleRing {
   int ring[81];
   int head;
   int tail;
@@ -36,7 +37,7 @@ struct IdleRing {
 // WakeRecord::status values.
 enum WakeStatus { WAKE_IDLE = 0, WAKE_JOB_HANDED_OVER = 1, WAKE_JOB_TAKEN = 2 };
 
-struct WakeRecord {
+struct alignas(CACHE_LINE_BYTES) WakeRecord {
   int status;  // WakeStatus
   int waiters;
   pthread_mutex_t mutex;
@@ -65,7 +66,9 @@ struct ThreadRecord {
   Position *searchPosition;
   Position *childCopy;  // the splitter's child record, copied before the helper is woken
   int holdsSplitUnit;
-  std::atomic<int> state;  // THREAD_IDLE, THREAD_WAITING or THREAD_WORKING
+  int64_t wakeCalledAt;  // when the splitter called wakeHelper (wait statistics)
+  // read by other threads' assertions and the end of a search, written at every job
+  alignas(CACHE_LINE_BYTES) std::atomic<int> state;  // THREAD_IDLE, THREAD_WAITING or THREAD_WORKING
 };
 
 constexpr int MAX_THREAD_RECORDS = 81;
@@ -103,4 +106,7 @@ void waitHelpersIdle();
 int semaphoreBUnits(int n);            // units of semaphoreB for a thread count
 void ringJoin(int i);                  // helper i enters the idle ring
 int ringTake();                        // an idle helper id below recordLimit (blocks)
-void childDone(Semaphore *children);   // a helper of this counter has finished
+// Helper i's job is over: its unit goes back to `unit` (a splitter blocked on
+// it can go on at once) and its splitter's `children` (if any) go down by one,
+// each waiter signalled after its mutex is released; then it enters the ring.
+void finishJob(int i, Semaphore *unit, Semaphore *children);

@@ -1,0 +1,93 @@
+// Per-thread wait totals of a split search (TESSEL_SMP_STATS builds only).
+#include "engine/smp/wait_stats.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "engine/smp/threads.h"
+
+namespace {
+// One cache line per thread, so that counting does not itself share lines.
+struct alignas(64) ThreadWaits {
+  std::atomic<int64_t> ns[WAIT_KIND_COUNT];
+  std::atomic<int64_t> count[WAIT_KIND_COUNT];
+};
+ThreadWaits waits[MAX_THREAD_RECORDS];
+struct alignas(64) Phase {
+  std::atomic<int> kind;
+};
+Phase phase[MAX_THREAD_RECORDS];
+std::thread sampler;
+std::atomic<bool> samplerRunning{false};
+int64_t samples, freeUnits, inKind[WAIT_KIND_COUNT];
+const char *const kindNames[WAIT_KIND_COUNT] = {"idle", "wake", "unit", "ring", "handover", "children", "merge", "return", "search"};
+}  // namespace
+
+#ifdef TESSEL_SMP_STATS
+int64_t statsNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int64_t statsEnter(int thread, WaitKind kind) {
+  phase[thread].kind.store(kind, std::memory_order_relaxed);
+  return statsNow();
+}
+
+void statsTime(int thread, WaitKind kind, int64_t since) {
+  ThreadWaits &w = waits[thread];
+  w.ns[kind].fetch_add(statsNow() - since, std::memory_order_relaxed);
+  w.count[kind].fetch_add(1, std::memory_order_relaxed);
+}
+
+void statsAdd(int thread, WaitKind kind, int64_t since) {
+  phase[thread].kind.store(HELPER_JOB, std::memory_order_relaxed);
+  statsTime(thread, kind, since);
+}
+#endif
+
+void statsStartSampler(int periodMicros) {
+  samples = freeUnits = 0;
+  for (int64_t &n : inKind) n = 0;
+  phase[0].kind.store(HELPER_JOB, std::memory_order_relaxed);
+  samplerRunning.store(true);
+  sampler = std::thread([periodMicros] {
+    while (samplerRunning.load()) {
+      for (int t = 0; t <= helperCount; t++) inKind[phase[t].kind.load(std::memory_order_relaxed)]++;
+      freeUnits += semaphoreA.count.load(std::memory_order_relaxed);
+      samples++;
+      std::this_thread::sleep_for(std::chrono::microseconds(periodMicros));
+    }
+  });
+}
+
+void statsStopSampler() {
+  samplerRunning.store(false);
+  sampler.join();
+}
+
+double statsAverageThreads(WaitKind kind) { return samples ? (double)inKind[kind] / samples : 0; }
+double statsAverageFreeUnits() { return samples ? (double)freeUnits / samples : 0; }
+
+int64_t statsTotalNs(WaitKind kind) {
+  int64_t t = 0;
+  for (const ThreadWaits &w : waits) t += w.ns[kind].load(std::memory_order_relaxed);
+  return t;
+}
+
+int64_t statsTotalCount(WaitKind kind) {
+  int64_t t = 0;
+  for (const ThreadWaits &w : waits) t += w.count[kind].load(std::memory_order_relaxed);
+  return t;
+}
+
+void statsReset() {
+  for (ThreadWaits &w : waits)
+    for (int k = 0; k < WAIT_KIND_COUNT; k++) {
+      w.ns[k].store(0, std::memory_order_relaxed);
+      w.count[k].store(0, std::memory_order_relaxed);
+    }
+}
+
+const char *waitKindName(WaitKind kind) { return kindNames[kind]; }
