@@ -33,7 +33,7 @@ static_assert(sizeof(HashEntry) == 16, "hash entries are 16 bytes");
 
 // Pages of the table that a clear must zero: a page is marked (byte 1) when
 // one of its entries is claimed, so a clear skips pages nothing has written.
-constexpr uint64_t HASH_PAGE_ENTRIES = 256;  // 4 KB of entries
+constexpr uint64_t HASH_PAGE_ENTRIES = 16;  // 256 bytes of entries: a search writes a small part of a large table
 
 struct HashTable {
   HashEntry *entries;

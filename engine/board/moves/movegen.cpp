@@ -57,8 +57,8 @@ void genCaptures(Position *pos) {
   Board *b = pos->pg;
   const PieceRecord *end = &b->sentinel;
   uint64_t enemy = pos->enemyBits, all = pos->allBits;
+  // nothing below reads the piece cursor: it is set once, past the list, at the end
   for (PieceRecord *p = pos->ownPieces->node.next; p != end; p = p->next) {
-    pos->pieceCursor = p;
     int from = p->square;
     int f64 = sq88To64[from];
     switch (p->desc.code) {

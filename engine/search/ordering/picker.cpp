@@ -104,18 +104,13 @@ void genQuietMoves(Position *pos) {
 
 Move pickMove(Position *pos) { return pickMove(pos, nullptr); }
 
-Move pickMove(Position *pos, PickerMemory *seen) {
+// Fills the empty move stack from the next stage; false once the stages are done.
+// Kept out of line: most picks only pop the stack, and inlining the generators
+// would make every pick pay their register saves.
+static __attribute__((noinline)) bool nextPickerStage(Position *pos) {
   const PieceRecord *end = &pos->pg->sentinel;
   for (;;) {
-    if (pos->moveCursor > pos->moveList) {
-      Move m = *--pos->moveCursor;
-      if (pos->pickerStage == 0) {  // a candidate pushed before generation
-        if (seen && seen->count < PICKER_MEMORY_SIZE) seen->moves[seen->count++] = m;
-        return m;
-      }
-      if (seen && remembered(seen, m)) continue;
-      return m;
-    }
+    if (pos->moveCursor > pos->moveList) return true;
     switch (pos->pickerStage) {
       case 0:
         genCaptures(pos);
@@ -143,13 +138,26 @@ Move pickMove(Position *pos, PickerMemory *seen) {
         }
         if (pos->pieceCursor == end) {
           pos->pickerStage = 4;
-          return NO_MOVE;
+          return false;
         }
         if (!((pos->nodeFlags & NODE_THREAT) && pos->pieceCursor == pos->threatTarget)) genPieceQuietMoves(pos);
         pos->pieceCursor = pos->pieceCursor->next;
         break;
-      default: return NO_MOVE;
+      default: return false;
     }
+  }
+}
+
+Move pickMove(Position *pos, PickerMemory *seen) {
+  for (;;) {
+    if (pos->moveCursor <= pos->moveList && !nextPickerStage(pos)) return NO_MOVE;
+    Move m = *--pos->moveCursor;
+    if (pos->pickerStage == 0) {  // a candidate pushed before generation
+      if (seen && seen->count < PICKER_MEMORY_SIZE) seen->moves[seen->count++] = m;
+      return m;
+    }
+    if (seen && remembered(seen, m)) continue;
+    return m;
   }
 }
 
