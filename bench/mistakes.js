@@ -13,11 +13,12 @@
 //
 // A game qualifies when the player did not win it although Stockfish (at
 // --depth) scored some position where it was to move at least --better cp for
-// it. A mistake is a move whose Stockfish score falls at least --loss cp below
+// it (--better -100000 takes every game it did not win). A mistake is a move whose Stockfish score falls at least --loss cp below
 // Stockfish's best (both clamped to +-cap); per game the --perGame largest
 // are kept, plus every one that turned a score >= --holding into <= --losing.
 // Tessel then searches the position afresh (ucinewgame, Hash 64, OwnBook false,
-// Threads 1) to --probeDepth (0: the depth it reached in the game plus
+// Threads 1; the game's moves up to the position, so that the fifty-move
+// count and the repetitions are the game's) to --probeDepth (0: the depth it reached in the game plus
 // --probeExtra), with a stop after --probeMs, and scores the move played and
 // Stockfish's best by searching the position after each to one ply less.
 // Suggested class: "evaluation" when Tessel still scores its move --margin cp
@@ -26,13 +27,14 @@
 // --lowClock ms; "depth" when the deeper search chooses the better move,
 // scores it --margin above the move played, or scores the move played --loss
 // below what Tessel thought in the game; otherwise "unclear".
-// --cache keeps the searches done in a JSON file, so a rerun after more games
-// have finished only searches the new ones. Uses two processes at a time.
+// --cache keeps the searches done in a JSON file (saved as it goes), so a rerun
+// after more games have finished, or after an interruption, only searches the
+// new positions. Uses two processes at a time.
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
-const { openEngine, playUci, searchFen, MATE } = require('../tests/match/uci_engine');
+const { openEngine, playUci, searchPosition, MATE } = require('../tests/match/uci_engine');
 const { readGames, colourOf, pointsOf, clocks } = require('./pgn_games');
 const { showScore, sanOf, makeEvaluator, reviewGame } = require('./move_review');
 
@@ -69,22 +71,31 @@ function pickMistakes(found) {
   return big.filter((f, i) => i < opts.perGame || turning(f)).map((f) => ({ ...f, turning: turning(f) })).sort((a, b) => a.ply - b.ply);
 }
 
-// Tessel's score (for the side to move in fen) of playing uci there, from a
-// search of the position after it to the depth, or the game's end.
-async function scoreAfter(tessel, fen, uci, depth) {
-  const board = new Chess(fen);
+// The position command text of a mistake's position in its game, with more
+// moves appended: Tessel gets the game's moves, so its fifty-move count and
+// repetition record are those it had in the game.
+function positionOf(m, more) {
+  const moves = m.history.concat(more);
+  return (m.opening ? 'fen ' + m.opening : 'startpos') + (moves.length ? ' moves ' + moves.join(' ') : '');
+}
+
+// Tessel's score (for the side to move at the mistake) of playing uci there,
+// from a search of the position after it to the depth, or the game's end.
+async function scoreAfter(tessel, m, uci, depth) {
+  const board = new Chess(m.fen);
   if (!playUci(board, uci)) return { score: null, depth: null, ms: 0 };
   if (board.isCheckmate()) return { score: MATE, depth: 0, ms: 0 };
   if (board.isDraw() || board.isStalemate()) return { score: 0, depth: 0, ms: 0 };
-  const r = await fresh(tessel, board.fen(), depth);
+  const r = await fresh(tessel, positionOf(m, [uci]), depth);
   return { score: r.score === null ? null : -r.score, depth: r.depth, ms: r.ms };
 }
 
-async function fresh(tessel, fen, depth) {
+// A search from a new game (cleared hash) of the position to the depth.
+async function fresh(tessel, position, depth) {
   tessel.send('ucinewgame');
   tessel.send('isready');
   await tessel.waitFor((l) => l === 'readyok', 30000, 'readyok');
-  return searchFen(tessel, fen, 'depth ' + depth, opts.probeMs);
+  return searchPosition(tessel, position, 'depth ' + depth, opts.probeMs);
 }
 
 // The suggested cause of a mistake from the probe results.
@@ -105,12 +116,12 @@ function classify(m) {
 // Probes Tessel at a mistake, remembering the result in the cache.
 async function probe(tessel, m, cache) {
   const depth = opts.probeDepth || (m.ownParsed.depth || 10) + opts.probeExtra;
-  const key = 'probe|' + depth + '|' + opts.probeMs + '|' + m.fen + '|' + m.uci + '|' + m.bestUci;
+  const key = 'probe|' + depth + '|' + opts.probeMs + '|' + positionOf(m, []) + '|' + m.uci + '|' + m.bestUci;
   if (!cache[key]) {
-    const root = await fresh(tessel, m.fen, depth);
+    const root = await fresh(tessel, positionOf(m, []), depth);
     cache[key] = { depth, deeper: { best: root.best, san: sanOf(Chess, m.fen, root.best), score: root.score, depth: root.depth, ms: root.ms },
-                   tPlayed: await scoreAfter(tessel, m.fen, m.uci, depth - 1),
-                   tBest: await scoreAfter(tessel, m.fen, m.bestUci, depth - 1) };
+                   tPlayed: await scoreAfter(tessel, m, m.uci, depth - 1),
+                   tBest: await scoreAfter(tessel, m, m.bestUci, depth - 1) };
   }
   m.tessel = cache[key];
   m.class = classify(m);
@@ -200,7 +211,13 @@ async function main() {
   const games = loadGames();
   const sf = await openEngine(opts.stockfish, 'stockfish', [['Threads', opts.threads], ['Hash', 64]]);
   const tessel = await openEngine(opts.engine, 'tessel', [['Hash', 64], ['OwnBook', 'false'], ['Threads', 1], ['Ponder', 'false']]);
-  const evaluate = makeEvaluator(sf, opts.depth, cache);
+  const reference = makeEvaluator(sf, opts.depth, cache);
+  let searches = 0;
+  const evaluate = async (fen, only) => {
+    const r = await reference(fen, only);
+    if (++searches % 20 === 0) save();
+    return r;
+  };
   const qualifying = [];
   const mistakes = [];
   // Stockfish reviews the next game while Tessel probes the mistakes found so far.

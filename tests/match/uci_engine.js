@@ -136,12 +136,13 @@ function lastScore(lines) {
   return out;
 }
 
-// Searches a position from scratch to the goal of the go command (e.g.
-// 'depth 16'); when stopMs is given a stop is sent after that many ms.
-// Resolves with the best move, the last reported score and depth, and the time.
-async function searchFen(engine, fen, goArgs, stopMs) {
+// Searches a position (the text of a position command after the word, e.g.
+// 'fen ... moves e2e4') to the goal of the go command (e.g. 'depth 16'); when
+// stopMs is given a stop is sent after that many ms. Resolves with the best
+// move, the last reported score and depth, and the time taken.
+async function searchPosition(engine, position, goArgs, stopMs) {
   engine.takeInfo();
-  engine.send('position fen ' + fen);
+  engine.send('position ' + position);
   const started = Date.now();
   engine.send('go ' + goArgs);
   const timer = stopMs ? setTimeout(() => engine.send('stop'), stopMs) : null;
@@ -158,4 +159,4 @@ function parseBest(line) {
   return { best: t[1], ponder: t[2] === 'ponder' ? t[3] : null };
 }
 
-module.exports = { Engine, playUci, parseBest, openEngine, MATE, lastScore, searchFen };
+module.exports = { Engine, playUci, parseBest, openEngine, MATE, lastScore, searchPosition };
