@@ -13,23 +13,24 @@
 //
 // A game qualifies when the player did not win it although Stockfish (at
 // --depth) scored some position where it was to move at least --better cp for
-// it (--better -100000 takes every game it did not win). A mistake is a move whose Stockfish score falls at least --loss cp below
-// Stockfish's best (both clamped to +-cap); per game the --perGame largest
-// are kept, plus every one that turned a score >= --holding into <= --losing.
-// Tessel then searches the position afresh (ucinewgame, Hash 64, OwnBook false,
-// Threads 1; the game's moves up to the position, so that the fifty-move
-// count and the repetitions are the game's) to --probeDepth (0: the depth it reached in the game plus
-// --probeExtra), with a stop after --probeMs, and scores the move played and
-// Stockfish's best by searching the position after each to one ply less.
-// Suggested class: "evaluation" when Tessel still scores its move --margin cp
-// or more above the better one and does not choose the better one; "time" when
-// the move took under --hurryShare of the clock or the clock was under
-// --lowClock ms; "depth" when the deeper search chooses the better move,
-// scores it --margin above the move played, or scores the move played --loss
-// below what Tessel thought in the game; otherwise "unclear".
+// it (--better -100000 takes every game it did not win). A mistake is a move
+// whose Stockfish score falls at least --loss cp below Stockfish's best (both
+// clamped to +-cap); per game the --perGame largest are kept, plus every one
+// that turned a score >= --holding into <= --losing. Tessel then searches the
+// position afresh (ucinewgame, Hash 64, OwnBook false, Threads 1, and the
+// game's moves up to the position, so that the fifty-move count and the
+// repetitions are the game's) to --probeDepth (0: the depth it reached in the
+// game plus --probeExtra), with a stop after --probeMs, and scores the move
+// played and Stockfish's best by searching the position after each to one ply
+// less. Suggested class: "evaluation" when Tessel still scores its move
+// --margin cp or more above the better one and does not choose the better
+// one; "time" when the move took under --hurryShare of the clock or the clock
+// was under --lowClock ms; "depth" when the deeper search chooses the better
+// move, scores it --margin above the move played, or scores the move played
+// --loss below what Tessel thought in the game; otherwise "unclear".
 // --cache keeps the searches done in a JSON file (saved as it goes), so a rerun
 // after more games have finished, or after an interruption, only searches the
-// new positions. Uses two processes at a time.
+// new positions. Uses two processes at a time (Stockfish and Tessel).
 'use strict';
 
 const fs = require('fs');
