@@ -183,7 +183,7 @@ function report(games, qualifying, mistakes) {
   }
   const cell = (s) => String(s).replace(/\|/g, '\\|');
   const lines = ['# Decisive mistakes of ' + opts.player, '',
-                 'Stockfish depth ' + opts.depth + '; games not won by ' + opts.player + ' after a Stockfish score >= +' + opts.better +
+                 'Stockfish depth ' + opts.depth + '; games not won by ' + opts.player + ' after a Stockfish score >= ' + (opts.better >= 0 ? '+' : '') + opts.better +
                  ' cp for it: ' + qualifying.length + ' of ' + games.length + ' finished games (' + qualifying.map((q) => q.label + ' ' + q.tags.Result).join(', ') + ').',
                  'Mistakes (loss >= ' + opts.loss + ' cp, scores clamped at +-' + opts.cap + '): ' + mistakes.length + '; by suggested class: ' +
                  Object.entries(counts).map(([k, v]) => k + ' ' + v).join(', ') + '; of the ' + mistakes.filter((m) => m.turning).length +
