@@ -13,21 +13,14 @@
 'use strict';
 
 const fs = require('fs');
-const path = require('path');
 const { openEngine } = require('../tests/match/uci_engine');
 const { readGames, colourOf } = require('./pgn_games');
 const { showScore: show, makeEvaluator, reviewGame } = require('./move_review');
+const { readOptions, loadChess } = require('./cli_options');
 
-const opts = { pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, cap: 1000, threads: 1, stockfish: '/usr/games/stockfish',
-               chessjs: null };
-for (let i = 2; i < process.argv.length; i++) {
-  const key = process.argv[i].replace(/^--/, '');
-  if (!(key in opts)) throw new Error('unknown option --' + key);
-  const v = process.argv[++i];
-  opts[key] = typeof opts[key] === 'number' ? Number(v) : v;
-}
-if (!opts.pgn) throw new Error('--pgn is required');
-const { Chess } = require(opts.chessjs ? path.join(opts.chessjs, 'node_modules', 'chess.js') : 'chess.js');
+const opts = readOptions({ pgn: null, player: 'Tessel', depth: 18, top: 20, perGame: 3, cap: 1000, threads: 1, stockfish: '/usr/games/stockfish',
+               chessjs: null }, ['pgn']);
+const Chess = loadChess(opts.chessjs);
 
 async function main() {
   const games = readGames(fs.readFileSync(opts.pgn, 'utf8'));

@@ -38,19 +38,13 @@ const path = require('path');
 const { openEngine, playUci, searchPosition, MATE } = require('../tests/match/uci_engine');
 const { readGames, colourOf, pointsOf, clocks } = require('./pgn_games');
 const { showScore, sanOf, makeEvaluator, reviewGame } = require('./move_review');
+const { readOptions, loadChess } = require('./cli_options');
 
-const opts = { pgn: null, engine: path.join(__dirname, '..', 'build', 'tessel_uci'), player: 'Tessel', depth: 16, threads: 1,
+const opts = readOptions({ pgn: null, engine: path.join(__dirname, '..', 'build', 'tessel_uci'), player: 'Tessel', depth: 16, threads: 1,
                stockfish: '/usr/games/stockfish', chessjs: null, probeDepth: 0, probeExtra: 4, probeMs: 30000,
                better: 150, loss: 100, perGame: 2, holding: -100, losing: -200, cap: 1000, margin: 30, hurryShare: 0.01,
-               lowClock: 2000, md: null, json: null, cache: null };
-for (let i = 2; i < process.argv.length; i++) {
-  const key = process.argv[i].replace(/^--/, '');
-  if (!(key in opts)) throw new Error('unknown option --' + key);
-  const v = process.argv[++i];
-  opts[key] = typeof opts[key] === 'number' ? Number(v) : v;
-}
-if (!opts.pgn) throw new Error('--pgn is required');
-const { Chess } = require(opts.chessjs ? path.join(opts.chessjs, 'node_modules', 'chess.js') : 'chess.js');
+               lowClock: 2000, md: null, json: null, cache: null }, ['pgn']);
+const Chess = loadChess(opts.chessjs);
 
 const PHASES = [[1, 20], [21, 40], [41, Infinity]];
 const clamp = (s) => Math.max(-opts.cap, Math.min(opts.cap, s));
