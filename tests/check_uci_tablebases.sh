@@ -20,17 +20,36 @@ mkdir -p "$work/plain" "$work/emd" "$work/none"
 "$TABLES" write "$work/plain" kpk krk kqk kbnk || { echo "FAIL: writing the tables"; exit 1; }
 "$TABLES" write "$work/emd" compressed kpk krk kqk kbnk || { echo "FAIL: writing compressed tables"; exit 1; }
 
+# session LINE...: one run of the program, fed the lines in turn; a line
+# "@bestmove" waits (at most 120 s) for the program's next bestmove before the
+# lines after it are sent, so a loaded machine cannot cut a search short.
+# Ends with quit and prints everything the program wrote.
+session() {
+  local out="" line arg
+  coproc SESSION { timeout 300 "$UCI" 2>&1; }
+  local from=${SESSION[0]} to=${SESSION[1]} pid=$SESSION_PID
+  for arg in "$@"; do
+    if [ "$arg" = "@bestmove" ]; then
+      while IFS= read -r -t 120 line <&"$from"; do
+        out+="$line"$'\n'
+        [[ $line == bestmove* ]] && break
+      done
+    else
+      printf '%s\n' "$arg" >&"$to"
+    fi
+  done
+  printf 'quit\n' >&"$to" 2>/dev/null
+  while IFS= read -r -t 30 line <&"$from"; do out+="$line"$'\n'; done
+  wait "$pid" 2>/dev/null
+  printf '%s' "$out"
+}
+
 # search OPTIONS_PATH FEN [EXTRA SETOPTION LINES...]: one depth-10 search.
 search() {
   local path=$1 fen=$2
   shift 2
-  {
-    printf 'uci\nsetoption name OwnBook value false\nsetoption name NalimovPath value %s\n' "$path"
-    for line in "$@"; do printf '%s\n' "$line"; done
-    printf 'isready\nposition fen %s\ngo depth 10\n' "$fen"
-    sleep 1
-    printf 'quit\n'
-  } | timeout 60 "$UCI" 2>&1
+  session uci "setoption name OwnBook value false" "setoption name NalimovPath value $path" "$@" \
+    isready "position fen $fen" "go depth 10" @bestmove
 }
 last_score() { grep '^info score' <<<"$1" | tail -n 1; }
 max_tbhits() { grep -oE 'tbhits [0-9]+' <<<"$1" | awk '{print $2}' | sort -n | tail -n 1; }
@@ -61,14 +80,9 @@ out=$(search "$work/plain" "$krk" "setoption name Use_tablebases value false")
 check "Use_tablebases false: no tablebase hits" test "$(max_tbhits "$out")" -eq 0
 check "Use_tablebases false: still a bestmove" grep -q '^bestmove [a-h]' <<<"$out"
 
-out=$({
-  printf 'uci\nsetoption name OwnBook value false\nsetoption name NalimovPath value %s\nisready\n' "$work/none"
-  printf 'position fen %s\ngo depth 10\n' "$krk"
-  sleep 2
-  printf 'setoption name NalimovPath value %s\nisready\nposition fen %s\ngo depth 10\n' "$work/emd" "$krk"
-  sleep 3
-  printf 'quit\n'
-} | timeout 60 "$UCI" 2>&1)
+out=$(session uci "setoption name OwnBook value false" "setoption name NalimovPath value $work/none" isready \
+  "position fen $krk" "go depth 10" @bestmove \
+  "setoption name NalimovPath value $work/emd" isready "position fen $krk" "go depth 10" @bestmove)
 first=$(sed -n '1,/^bestmove/p' <<<"$out")
 second=$(sed -n '/^bestmove/,$p' <<<"$out" | tail -n +2)
 check "NalimovPath without tables: no hits" test "$(max_tbhits "$first")" -eq 0

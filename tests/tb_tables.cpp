@@ -6,6 +6,7 @@
 //                                     the coordinate move, when given)
 //   tb_tables longest NAME [black]    a position of the longest win for White
 //                                     to move (with "black": colours reversed)
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,8 +46,16 @@ std::string fenOfBoard(const char* board, bool whiteToMove) {
   return fen + (whiteToMove ? " w - - 0 1" : " b - - 0 1");
 }
 
+// Is the text a coordinate move (e2e4, e7e8q)?
+bool isCoordinateMove(const char* move) {
+  const size_t n = strlen(move);
+  return (n == 4 || n == 5) && move[0] >= 'a' && move[0] <= 'h' && move[1] >= '1' && move[1] <= '8' &&
+         move[2] >= 'a' && move[2] <= 'h' && move[3] >= '1' && move[3] <= '8';
+}
+
 // Plays a coordinate move (e7e8q) on a FEN: no castling or e.p. arises here.
 std::string playMove(const char* fen, const char* move) {
+  assert(isCoordinateMove(move));
   char board[64];
   boardOfFen(fen, board);
   const int from = (move[1] - '1') * 8 + (move[0] - 'a'), to = (move[3] - '1') * 8 + (move[2] - 'a');
@@ -109,6 +118,7 @@ int main(int argc, char** argv) {
     return tbwriter::writeSolvedTables(argv[2], compressed, ids) ? 0 : 1;
   }
   if (argc >= 3 && !strcmp(argv[1], "value")) {
+    if (argc >= 4 && !isCoordinateMove(argv[3])) return 1;  // no move (a search that gave none)
     std::string signature, fen = argc >= 4 ? playMove(argv[2], argv[3]) : argv[2];
     std::vector<int> white, black;
     bool whiteToMove;

@@ -132,7 +132,7 @@ TEST_F(DriverTest, SingleLegalMoveStopsAfterDepthSeven) {
   // Only a4a5 is legal: Rg8 holds the g-file, Ra2 the second rank.
   position("4k1r1/8/8/8/P7/8/r7/7K w - -");
   ASSERT_EQ(legalCount, 1);
-  ops.setTimeControl(6, 100000, 0, 0, 0);  // so much time that only a stop rule ends it
+  ops.setTimeControl(6, 100000000, 0, 0, 0);  // so much time that only a stop rule ends it
   run.start(&ops, 1, 0);
   bool ended = run.waitDone(60000);
   if (!ended) ops.stopSearch();
@@ -161,7 +161,7 @@ TEST_F(DriverTest, EasyRecaptureRaisesTheTimeFactor) {
   position("3qk3/8/8/3N4/8/8/3R4/4K3 b - -", {mv("d8d5")});
   // a long clock, so the test is made within its early share of the time even
   // on a slow (sanitizer) build; the easy-move factor then ends the search early
-  ops.setTimeControl(6, 300, 0, 0, 0);
+  ops.setTimeControl(6, 300000, 0, 0, 0);
   run.start(&ops, 1, 0);
   bool ended = run.waitDone(30000);
   if (!ended) ops.stopSearch();
@@ -191,7 +191,7 @@ TEST_F(DriverTest, EarlyTimerStopWaitsForTheFirstIteration) {
 
 TEST_F(DriverTest, TimerAfterAnIterationStopsAtOnce) {
   position(MIDDLEGAME);
-  ops.setTimeControl(6, 600, 0, 0, 0);
+  ops.setTimeControl(6, 600000, 0, 0, 0);
   run.start(&ops, 1, 0);
   ASSERT_TRUE(recorder.waitFor(
       [] {
@@ -212,7 +212,7 @@ TEST_F(DriverTest, TimerAfterAnIterationStopsAtOnce) {
 // While pondering the time rule only sets timeUp; the ponderhit then stops.
 TEST_F(DriverTest, PonderHitAfterTheTimeRuleStopsAtOnce) {
   position(MIDDLEGAME);
-  ops.setTimeControl(6, 1, 0, 0, 0);  // one second left: the rule fires early
+  ops.setTimeControl(6, 1000, 0, 0, 0);  // one second left: the rule fires early
   run.start(&ops, 1, 1);
   bool fired = false;
   for (int i = 0; i < 2000 && !fired; i++) {
@@ -231,7 +231,7 @@ TEST_F(DriverTest, PonderHitAfterTheTimeRuleStopsAtOnce) {
 
 TEST_F(DriverTest, StoppedSearchReportsALegalMove) {
   position(MIDDLEGAME);
-  ops.setTimeControl(6, 60, 0, 0, 0);
+  ops.setTimeControl(6, 60000, 0, 0, 0);
   ops.stopSearch();
   ops.runSearch(1, 0);
   auto reports = recorder.reports();

@@ -213,7 +213,7 @@ TEST_F(ModuleTest, PonderBlocksUntilStop) {
   ops->getSettings(&s);
   s.maxDepth = 4;  // the iterations end at once; runSearch must still wait
   ops->setSettings(&s);
-  position(START, 6, 60);
+  position(START, 6, 60000);
   run.start(ops, 1, 1);
   EXPECT_FALSE(run.waitDone(500));
   for (int t : recorder.timers()) EXPECT_EQ(t, 0) << "pondering arms no timer";
@@ -226,8 +226,8 @@ TEST_F(ModuleTest, PonderBlocksUntilStop) {
 }
 
 TEST_F(ModuleTest, PonderHitAfterStartArmsTimer) {
-  position(START, 6, 60);
-  timeControl = TimeControl{6, 60, 0, 0, 0};
+  position(START, 6, 60000);
+  timeControl = TimeControl{6, 60000, 0, 0, 0};
   allocateTime(0);
   const int soft = softTimeMs;
   run.start(ops, 1, 1);
@@ -244,8 +244,8 @@ TEST_F(ModuleTest, PonderHitAfterStartArmsTimer) {
 }
 
 TEST_F(ModuleTest, PonderHitBeforeStartIsNotLost) {
-  position(START, 6, 60);
-  timeControl = TimeControl{6, 60, 0, 0, 0};
+  position(START, 6, 60000);
+  timeControl = TimeControl{6, 60000, 0, 0, 0};
   allocateTime(0);
   const int soft = softTimeMs;
   ops->ponderHit();  // arrives before runSearch has set the pondering state
@@ -273,7 +273,7 @@ TEST_F(ModuleTest, OneMillisecondReportsLegalMove) {
 
 TEST_F(ModuleTest, StopRightAfterGoStillReportsMove) {
   const char *fen = "4k3/8/8/8/8/8/4P3/4K2R w K -";
-  position(fen, 6, 60);
+  position(fen, 6, 60000);
   ops->stopSearch();  // the stop comes before the search has begun
   ops->runSearch(1, 0);
   expectLegalBestMove(fen);

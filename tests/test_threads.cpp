@@ -181,7 +181,7 @@ TEST(ThreadStress, RandomStopsAndPonderHits) {
     if (kind == 0)
       ops.setTimeControl(0, 8 + (int)(rng() % 4), 0, 0, 0);
     else
-      ops.setTimeControl(6, 60, 0, 0, 0);
+      ops.setTimeControl(6, 60000, 0, 0, 0);
     if (kind == 3 && rng() % 2) ops.ponderHit();  // a ponderhit before the search
     SearchRun run;
     run.start(&ops, 1 + (int)(rng() % 2), ponder ? 1 : 0);

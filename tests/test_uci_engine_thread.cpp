@@ -68,20 +68,20 @@ struct EngineThreadTest : ::testing::Test {
 
 TEST_F(EngineThreadTest, ThinkUsesTheSideToMovesClock) {
   setLocal("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
-  std::string out = think("think 0 6 60 30 0 2 1 0");
+  std::string out = think("think 0 6 60000 30000 0 2000 80 0");
   EXPECT_EQ(lastControl.mode, 6);
-  EXPECT_EQ(lastControl.a, 60);
+  EXPECT_EQ(lastControl.a, 60000);
   EXPECT_EQ(lastControl.b, 0);
-  EXPECT_EQ(lastControl.c, 2);
+  EXPECT_EQ(lastControl.c, 2000);
   EXPECT_EQ(lastMultiPv, 1);
   EXPECT_EQ(lastPonder, 0);
   // The search reported nothing: the first legal move, never an empty one.
   ASSERT_EQ(out.rfind("bestmove ", 0), 0u) << out;
   EXPECT_NE(out, "bestmove 0000\n");
   setLocal("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1");
-  think("think 0 6 60 30 0 2 1 0");
-  EXPECT_EQ(lastControl.a, 30);
-  EXPECT_EQ(lastControl.c, 1);
+  think("think 0 6 60000 30000 0 2000 80 0");
+  EXPECT_EQ(lastControl.a, 30000);
+  EXPECT_EQ(lastControl.c, 80);
 }
 
 TEST_F(EngineThreadTest, InfiniteSearchesAskForAtMostFiftyLines) {

@@ -33,11 +33,13 @@ Result go(const std::string &line) {
 
 }  // namespace
 
-TEST(GoThink, ClockTimesInWholeSeconds) {
-  EXPECT_EQ(go("go wtime 60000 btime 60000").think, "think 0 6 60 60 0 0 0 0");
-  EXPECT_EQ(go("go wtime 60000 btime 59999 winc 1500 binc 999").think, "think 0 6 60 59 0 1 0 0");
-  EXPECT_EQ(go("go wtime -5000 btime 3000").think, "think 0 6 0 3 0 0 0 0");
-  EXPECT_EQ(go("go wtime 1000 btime 1000 movestogo 40").think, "think 0 6 1 1 40 0 0 0");
+TEST(GoThink, ClockTimesInMilliseconds) {
+  EXPECT_EQ(go("go wtime 60000 btime 60000").think, "think 0 6 60000 60000 0 0 0 0");
+  // Fractions of a second are kept: an 80 ms increment, a clock under a second.
+  EXPECT_EQ(go("go wtime 60000 btime 59999 winc 1500 binc 999").think, "think 0 6 60000 59999 0 1500 999 0");
+  EXPECT_EQ(go("go wtime 950 btime 7999 winc 80 binc 80").think, "think 0 6 950 7999 0 80 80 0");
+  EXPECT_EQ(go("go wtime -5000 btime 3000").think, "think 0 6 0 3000 0 0 0 0");
+  EXPECT_EQ(go("go wtime 1000 btime 1000 movestogo 40").think, "think 0 6 1000 1000 40 0 0 0");
   EXPECT_EQ(go("go").think, "think 0 6 0 0 0 0 0 0");
 }
 
@@ -45,16 +47,17 @@ TEST(GoThink, DepthMoveTimeInfinitePonder) {
   EXPECT_EQ(go("go depth 8").think, "think 0 0 8 8 0 0 0 0");
   EXPECT_EQ(go("go movetime 2500").think, "think 0 4 2500 2500 0 0 0 0");
   EXPECT_EQ(go("go infinite").think, "think 2 1 60 60 0 0 0 0");
-  EXPECT_EQ(go("go ponder wtime 10000 btime 9000").think, "think 1 6 10 9 0 0 0 0");
+  EXPECT_EQ(go("go ponder wtime 10000 btime 9000").think, "think 1 6 10000 9000 0 0 0 0");
   // A later key overrides an earlier one.
   EXPECT_EQ(go("go depth 5 movetime 300").think, "think 0 4 300 300 0 0 0 0");
   EXPECT_EQ(go("go movetime 300 depth 5").think, "think 0 0 5 5 0 0 0 0");
 }
 
 TEST(GoThink, FailedChecksAreReportedAndClamped) {
-  EXPECT_EQ(go("go binc -999").think, "think 0 6 0 0 0 0 0 0");
-  EXPECT_EQ(go("go binc -999").output, "");
-  Result r = go("go binc -1000");
+  Result r = go("go binc -1");
+  EXPECT_EQ(r.think, "think 0 6 0 0 0 0 0 0");
+  EXPECT_EQ(r.output, "info string Error (negative binc): go binc -1\n");
+  r = go("go binc -1000");
   EXPECT_EQ(r.think, "think 0 6 0 0 0 0 0 0");
   EXPECT_EQ(r.output, "info string Error (negative binc): go binc -1000\n");
   EXPECT_EQ(go("go winc -5000").output, "info string Error (negative winc): go winc -5000\n");
@@ -70,7 +73,7 @@ TEST(GoThink, FailedChecksAreReportedAndClamped) {
 }
 
 TEST(GoThink, NumbersSaturate) {
-  EXPECT_EQ(go("go wtime 99999999999999 btime 1").think, "think 0 6 2147483 0 0 0 0 0");
+  EXPECT_EQ(go("go wtime 99999999999999 btime 1").think, "think 0 6 2147483647 1 0 0 0 0");
   EXPECT_EQ(go("go movetime 99999999999999").think, "think 0 4 2147483647 2147483647 0 0 0 0");
 }
 

@@ -1,5 +1,6 @@
 #include "uci/go.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -35,19 +36,15 @@ void parseGo(const char *line, char **tokens, int count, ThinkRequest *r) {
     const char *key = tokens[i];
     const char *v;
     if (!strcmp(key, "wtime")) {
-      if ((v = valueOf(line, tokens, count, &i))) {
-        int s = parseInt(v) / 1000;
-        r->wtime = s > 0 ? s : 0;
-      }
+      // Clocks and increments stay in milliseconds: whole seconds would read
+      // a clock under one second as 0 and drop increments under one second.
+      if ((v = valueOf(line, tokens, count, &i))) r->wtime = std::max(0, parseInt(v));
     } else if (!strcmp(key, "btime")) {
-      if ((v = valueOf(line, tokens, count, &i))) {
-        int s = parseInt(v) / 1000;
-        r->btime = s > 0 ? s : 0;
-      }
+      if ((v = valueOf(line, tokens, count, &i))) r->btime = std::max(0, parseInt(v));
     } else if (!strcmp(key, "winc")) {
-      if ((v = valueOf(line, tokens, count, &i))) r->winc = checked(line, parseInt(v) / 1000, 0, "negative winc");
+      if ((v = valueOf(line, tokens, count, &i))) r->winc = checked(line, parseInt(v), 0, "negative winc");
     } else if (!strcmp(key, "binc")) {
-      if ((v = valueOf(line, tokens, count, &i))) r->binc = checked(line, parseInt(v) / 1000, 0, "negative binc");
+      if ((v = valueOf(line, tokens, count, &i))) r->binc = checked(line, parseInt(v), 0, "negative binc");
     } else if (!strcmp(key, "movestogo")) {
       if ((v = valueOf(line, tokens, count, &i))) r->movestogo = checked(line, parseInt(v), 0, "negative movestogo");
     } else if (!strcmp(key, "depth")) {

@@ -104,9 +104,59 @@ function playUci(game, text) {
   return true;
 }
 
+// Starts an engine, sets the options ([name, value] pairs) and waits until it is ready.
+async function openEngine(exe, name, options) {
+  const e = new Engine(exe, name);
+  e.send('uci');
+  await e.waitFor((l) => l === 'uciok', 10000, 'uciok');
+  for (const [n, v] of options) e.send('setoption name ' + n + ' value ' + v);
+  e.send('isready');
+  await e.waitFor((l) => l === 'readyok', 30000, 'readyok');
+  return e;
+}
+
+// Score of a mate in n moves (n < 0: mated), on the centipawn scale.
+const MATE = 100000;
+
+// The score (side to move: centipawns, mates as +-MATE minus the distance),
+// depth and principal-variation line of the last pv report among the lines.
+function lastScore(lines) {
+  const out = { score: null, depth: null, pv: null };
+  for (const line of lines) {
+    const d = /\bdepth (\d+)/.exec(line);
+    const cp = /\bscore cp (-?\d+)/.exec(line);
+    const mate = /\bscore mate (-?\d+)/.exec(line);
+    const pv = /\bpv (.*)$/.exec(line);
+    if (cp) out.score = Number(cp[1]);
+    else if (mate) out.score = Number(mate[1]) > 0 ? MATE - Number(mate[1]) : -MATE - Number(mate[1]);
+    else continue;
+    out.depth = d ? Number(d[1]) : null;
+    out.pv = pv ? pv[1].trim() : null;
+  }
+  return out;
+}
+
+// Searches a position (the text of a position command after the word, e.g.
+// 'fen ... moves e2e4') to the goal of the go command (e.g. 'depth 16'); when
+// stopMs is given a stop is sent after that many ms. Resolves with the best
+// move, the last reported score and depth, and the time taken.
+async function searchPosition(engine, position, goArgs, stopMs) {
+  engine.takeInfo();
+  engine.send('position ' + position);
+  const started = Date.now();
+  engine.send('go ' + goArgs);
+  const timer = stopMs ? setTimeout(() => engine.send('stop'), stopMs) : null;
+  try {
+    const line = await engine.waitFor((l) => l.startsWith('bestmove'), (stopMs || 600000) + 30000, 'bestmove');
+    return { ...lastScore(engine.takeInfo()), best: parseBest(line).best, ms: Date.now() - started };
+  } finally {
+    if (timer) clearTimeout(timer);
+  }
+}
+
 function parseBest(line) {
   const t = line.trim().split(/\s+/);
   return { best: t[1], ponder: t[2] === 'ponder' ? t[3] : null };
 }
 
-module.exports = { Engine, playUci, parseBest };
+module.exports = { Engine, playUci, parseBest, openEngine, MATE, lastScore, searchPosition };

@@ -40,7 +40,7 @@ void allocateTime(int32_t usedMs) {
     case TC_MOVES_LEFT: {  // moves to go
       int64_t r, e;
       if (timeControl.mode == TC_MOVES_LEFT) {
-        r = a * 1000;
+        r = a;
         e = b;
       } else if (b == 0) {
         r = a * 1000 - used;

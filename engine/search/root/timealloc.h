@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // Time-control modes (TimeControl::mode); times are whole seconds except in
-// TC_FIXED_MS.
+// TC_FIXED_MS and TC_MOVES_LEFT (the UCI clock), which are milliseconds.
 enum TimeControlMode {
   TC_NONE = 0,          // no time limit: the depth limit a
   TC_PER_MOVE = 1,      // a seconds per move
@@ -12,7 +12,7 @@ enum TimeControlMode {
   TC_INCREMENT = 3,     // a seconds for the game, b more per move
   TC_FIXED_MS = 4,      // a milliseconds for this move
   TC_MOVES_TO_GO = 5,   // a seconds for the first b moves, then c more per d moves
-  TC_MOVES_LEFT = 6,    // a seconds left for the next b moves
+  TC_MOVES_LEFT = 6,    // a milliseconds left for the next b moves
 };
 
 struct TimeControl {
