@@ -3,6 +3,7 @@
 // scaling, and the final sum from white's point of view.
 #include "engine/eval/builders/prepare_middle.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/eval/builders/prepare_attack.h"
@@ -91,14 +92,12 @@ void drawishClassification(Build &c) {
   if (W <= (P > nr ? 1 : 2) && B <= (P < -nr ? 1 : 2) && dc < 1) dc = 1;
 }
 
-// King zone of one side's shelter: pawn storms and shield holes in the
-// pawn tables, and the other side's pieces drawn to the zone. Every target
-// square is checked against the board before it is written.
-void kingZone(Build &c, int s, int side) {
+// King zone of one side's shelter z at square s: pawn storms and shield holes
+// in the pawn tables, and the other side's pieces drawn to the zone. Every
+// target square is checked against the board before it is written.
+void kingZoneSquare(Build &c, int s, int side, int z) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
-  int z = side > 0 ? d.whiteShelter : d.blackShelter;
-  if (z == NO_SQUARE || !d.anyQueen) return;
   if (centreCloseness(side > 0 ? z - s : s - z) < 2) return;
   int kd = kingDistance(s, z);
   int16_t *stormTable = c.t[side > 0 ? BP : WP];
@@ -138,13 +137,22 @@ void kingZone(Build &c, int s, int side) {
   }
 }
 
+// The king zone of one side over the whole board (queens on the board only).
+// It only adds to the tables, so it runs apart from the other square terms.
+void kingZone(Build &c, int side) {
+  const PreparedDataFields &d = *c.d;
+  int z = side > 0 ? d.whiteShelter : d.blackShelter;
+  if (z == NO_SQUARE || !d.anyQueen) return;
+  for (int s = 0; s < 120; s++)
+    if (onBoard(s)) kingZoneSquare(c, s, side, z);
+}
+
+// The terms of a square s on the passed segment of its file for side.
 void passedSquare(Build &c, int s, int side) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
   int f = fileOf(s);
   int r = side > 0 ? rankOf(s) : 7 - rankOf(s);
-  int passedRank = pawnRecord(b, side, f)[2];
-  if (side > 0 ? rankOf(s) < passedRank : rankOf(s) > passedRank) return;
   int16_t *pawnTable = c.t[side > 0 ? WP : BP];
   const int32_t *pt = d.passedTable;
   int v = pt[r];
@@ -173,6 +181,18 @@ void passedSquare(Build &c, int s, int side) {
     }
   }
   addPassedBlockTerms(b, c.t, s, side, e);
+}
+
+// The passed segments of one side: on each file, the squares from the file's
+// passed rank onwards to the far side. Their terms only add to the tables (and
+// mark squares), so they run apart from the other square terms.
+void passedSquares(Build &c, int side) {
+  for (int f = 0; f < 8; f++) {
+    int passedRank = pawnRecord(c.b, side, f)[2];
+    int first = side > 0 ? std::max(passedRank, 0) : 0;
+    int last = side > 0 ? 7 : std::min(passedRank, 7);
+    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side);
+  }
 }
 
 void squarePass(Build &c, int s) {
@@ -229,9 +249,6 @@ void squarePass(Build &c, int s) {
   // seventh rank
   if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 24);
   if (r == 6 && rankOf(b->pieces[0].square) == 7) addTo(t[WR], s, 24);
-  // passed pawns
-  passedSquare(c, s, 1);
-  passedSquare(c, s, -1);
   addBackwardPawnTerms(b, t, d, s);
   // pawn duos
   int here = codeAt(b, s);
@@ -306,9 +323,6 @@ void squarePass(Build &c, int s) {
       if (onBoard(from)) addTo(t[BP], from, v);
     }
   }
-  // king zones
-  kingZone(c, s, 1);
-  kingZone(c, s, -1);
 }
 
 void shelterFiles(Build &c) {
@@ -456,6 +470,10 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   }
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
+  passedSquares(c, 1);
+  passedSquares(c, -1);
+  kingZone(c, 1);
+  kingZone(c, -1);
 
   // 10. kings and pawns
   if (!c.queensRich && W + B > 0) kingPawnTerms(b, pawnKingNear, pawnKingRank);
