@@ -305,12 +305,9 @@ void squarePass(Build &c, int s) {
     if (pawnsOnFile(b, -1, f) >= 2) addTo(t[BP], s, -7);
   }
   // central knights
-  if (d.emptyFiles < 3) {
-    for (uint8_t q : centralKnightSquares)
-      if (q == s) {
-        addTo(t[WN], s, 17);
-        addTo(t[BN], s, 17);
-      }
+  if (d.emptyFiles < 3 && isCentralKnightSquare(s)) {
+    addTo(t[WN], s, 17);
+    addTo(t[BN], s, 17);
   }
   // centre pawns
   if (inSet(d.centreMask, s)) {
