@@ -4,6 +4,8 @@
 // and kings (both builders).
 #include "engine/eval/builders/prepare_attack.h"
 
+#include <algorithm>
+
 #include "engine/board/moves/attacks.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
@@ -13,6 +15,8 @@
 namespace {
 
 constexpr int E1 = 0x04, E8 = 0x74;
+// A king-zone square is at most this many king steps from the shelter.
+constexpr int ZONE_REACH = 2;
 
 inline int sq64(int sq88) { return sq88To64[sq88]; }
 
@@ -37,40 +41,44 @@ void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
   int ownPawn = codeOf(side, PAWN), enemyPawn = codeOf(-side, PAWN);
   int toward = 16 * side;  // one rank nearer to the enemy's side
   int w18 = activeSettings.evalWeight18;
-  for (int s = 0; s < 120; s++) {
-    if (!onBoard(s)) continue;
-    if (inSet(d.pawnAttacks[sideIndex(-side)], s) || codeAt(b, s) == ownPawn) continue;
-    int kd = kingDistance(s, z);
-    bool holdsEnemyPawn = codeAt(b, s) == enemyPawn;
-    if (!(kd < 2 || (kd == 2 && holdsEnemyPawn))) continue;
-    int a, c;
-    bool kingSquares =
-        s == enemyKing ||
-        (enemyKing == home && ((z == shortSide && (s == home + 1 || s == home + 2)) ||
-                               (z == longSide && (s == home - 3 || s == home - 2 || s == home - 1))));
-    if (kingSquares) {
-      a = 37, c = 26;
-    } else {
-      const PieceRecord *first = nullptr;
-      for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
-        if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
-      if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
-      else a = 13, c = 38;
+  // The zone lies within two steps of the shelter: only that box is visited.
+  int zr = rankOf(z), zf = fileOf(z);
+  for (int r = std::max(zr - ZONE_REACH, 0); r <= std::min(zr + ZONE_REACH, 7); r++) {
+    for (int f = std::max(zf - ZONE_REACH, 0); f <= std::min(zf + ZONE_REACH, 7); f++) {
+      int s = 16 * r + f;
+      if (inSet(d.pawnAttacks[sideIndex(-side)], s) || codeAt(b, s) == ownPawn) continue;
+      int kd = kingDistance(s, z);
+      bool holdsEnemyPawn = codeAt(b, s) == enemyPawn;
+      if (!(kd < ZONE_REACH || (kd == ZONE_REACH && holdsEnemyPawn))) continue;
+      int a, c;
+      bool kingSquares =
+          s == enemyKing ||
+          (enemyKing == home && ((z == shortSide && (s == home + 1 || s == home + 2)) ||
+                                 (z == longSide && (s == home - 3 || s == home - 2 || s == home - 1))));
+      if (kingSquares) {
+        a = 37, c = 26;
+      } else {
+        const PieceRecord *first = nullptr;
+        for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
+          if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
+        if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
+        else a = 13, c = 38;
+      }
+      bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
+      auto ownAt = [&](int sq) { return onBoard(sq) && b->at(sq)->colour == side; };
+      if (ownAt(s + toward) || (deep && ownAt(s + 2 * toward)) || ownAt(s + toward - 1) || ownAt(s + toward + 1) ||
+          ownAt(s + toward - 2) || ownAt(s + toward + 2))
+        a += 11;
+      auto enemyPiece = [&](int sq) {
+        return onBoard(sq) && b->at(sq)->colour == -side && b->at(sq)->kind->kind != PAWN;
+      };
+      if (enemyPiece(s + toward) ||
+          (deep && (enemyPiece(s + 2 * toward) || enemyPiece(s + 2 * toward - 1) || enemyPiece(s + 2 * toward + 1))))
+        a = (a * 56 + 32) >> 6;
+      if (!d.middlegame) a >>= 1, c >>= 1;
+      v[si][s] += a * w18 / 100;
+      e[si][s] += c * w18 / 100;
     }
-    bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
-    auto ownAt = [&](int sq) { return onBoard(sq) && b->at(sq)->colour == side; };
-    if (ownAt(s + toward) || (deep && ownAt(s + 2 * toward)) || ownAt(s + toward - 1) || ownAt(s + toward + 1) ||
-        ownAt(s + toward - 2) || ownAt(s + toward + 2))
-      a += 11;
-    auto enemyPiece = [&](int sq) {
-      return onBoard(sq) && b->at(sq)->colour == -side && b->at(sq)->kind->kind != PAWN;
-    };
-    if (enemyPiece(s + toward) ||
-        (deep && (enemyPiece(s + 2 * toward) || enemyPiece(s + 2 * toward - 1) || enemyPiece(s + 2 * toward + 1))))
-      a = (a * 56 + 32) >> 6;
-    if (!d.middlegame) a >>= 1, c >>= 1;
-    v[si][s] += a * w18 / 100;
-    e[si][s] += c * w18 / 100;
   }
 }
 
@@ -101,7 +109,11 @@ inline void addRank(int *__restrict sum, const int *__restrict add) {
 // what lies beyond it. The ranks are visited so that t + step is done before
 // t. (Steps along a rank are taken on the transposed board.)
 void addLineSums(const int *value, const int *carry, int ranks, int files, int *sum) {
-  int acc[PAD_SIZE] = {};
+  // Only the board and the ring of squares around it are read, and the board
+  // is written before it is read: the ring alone is cleared.
+  int acc[PAD_SIZE];
+  for (int f = -1; f <= 8; f++) acc[padded(-1, f)] = acc[padded(8, f)] = 0;
+  for (int r = 0; r < 8; r++) acc[padded(r, -1)] = acc[padded(r, 8)] = 0;
   int step = paddedStep(ranks, files);
   for (int i = 0; i < 8; i++) {
     int t = padded(ranks > 0 ? 7 - i : i, 0);
