@@ -29,6 +29,8 @@ struct Build {
   int centreFactor, whiteRef, blackRef;
   int whiteHRook, whiteARook, blackHRook, blackARook;
   bool whiteRook, blackRook;
+  int pawnAdvance;  // the pawn-advance weight per rank, in quarters
+  uint64_t whiteShelterSteps, blackShelterSteps;  // pawn steps in front of a castled king
   int16_t *t[12];
 };
 
@@ -226,8 +228,7 @@ void squarePass(Build &c, int s) {
     t[WP][s] = (int16_t)(t[WQ][s] + kindOf(b, 1, QUEEN)->currentValue);
   } else {
     // pawn advance
-    int k = b->kingActive ? (d.oppositeBishops ? 9 : 18) : 8;
-    int adv = k * activeSettings.evalWeight20 / 100;
+    int adv = c.pawnAdvance;
     if (r >= 2) addTo(t[WP], s, (adv * (r - 1)) >> 2);
     if (r <= 5) addTo(t[BP], s, (adv * (6 - r)) >> 2);
     // pawn contact
@@ -237,14 +238,8 @@ void squarePass(Build &c, int s) {
     }
   }
   // pawn shelter steps
-  if (c.queensRich) {
-    bool wStep = (d.whiteShelter == 0x01 && (s == 0x20 || s == 0x21 || s == 0x30)) ||
-                 (d.whiteShelter == 0x06 && (s == 0x26 || s == 0x27 || s == 0x37));
-    if (wStep && inSet(wAtt, s) && !inSet(bAtt, s) && !(flags & (2 | 8))) addTo(t[WP], s, 5);
-    bool bStep = (d.blackShelter == 0x71 && (s == 0x50 || s == 0x51 || s == 0x40)) ||
-                 (d.blackShelter == 0x76 && (s == 0x57 || s == 0x56 || s == 0x47));
-    if (bStep && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
-  }
+  if (inSet(c.whiteShelterSteps, s) && inSet(wAtt, s) && !inSet(bAtt, s) && !(flags & (2 | 8))) addTo(t[WP], s, 5);
+  if (inSet(c.blackShelterSteps, s) && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
   addBishopColourTerms(t, d, s);
   // seventh rank
   if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 24);
@@ -464,6 +459,15 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   if (c.blackRook) {
     findBoxedRook(b, 0x77, E8, -1, &endSq, &c.blackHRook);
     findBoxedRook(b, 0x70, E8, -1, &endSq, &c.blackARook);
+  }
+  int advance = b->kingActive ? (d.oppositeBishops ? 9 : 18) : 8;
+  c.pawnAdvance = advance * activeSettings.evalWeight20 / 100;
+  c.whiteShelterSteps = c.blackShelterSteps = 0;
+  if (c.queensRich) {
+    if (d.whiteShelter == 0x01) c.whiteShelterSteps = bit88(0x20) | bit88(0x21) | bit88(0x30);
+    if (d.whiteShelter == 0x06) c.whiteShelterSteps = bit88(0x26) | bit88(0x27) | bit88(0x37);
+    if (d.blackShelter == 0x71) c.blackShelterSteps = bit88(0x50) | bit88(0x51) | bit88(0x40);
+    if (d.blackShelter == 0x76) c.blackShelterSteps = bit88(0x57) | bit88(0x56) | bit88(0x47);
   }
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
