@@ -139,14 +139,19 @@ void kingZoneSquare(Build &c, int s, int side, int z) {
   }
 }
 
-// The king zone of one side over the whole board (queens on the board only).
-// It only adds to the tables, so it runs apart from the other square terms.
+// The king zone of one side (queens on the board only). It only adds to the
+// tables, so it runs apart from the other square terms. It touches only the
+// files at most two files from the shelter's, counted round the board as
+// kingZoneSquare counts them (file distance & 7).
 void kingZone(Build &c, int side) {
   const PreparedDataFields &d = *c.d;
   int z = side > 0 ? d.whiteShelter : d.blackShelter;
   if (z == NO_SQUARE || !d.anyQueen) return;
-  for (int s = 0; s < 120; s++)
-    if (onBoard(s)) kingZoneSquare(c, s, side, z);
+  constexpr int ZONE_FILES = 2;
+  for (int k = -ZONE_FILES; k <= ZONE_FILES; k++) {
+    int f = (fileOf(z) + k) & 7;
+    for (int r = 0; r < 8; r++) kingZoneSquare(c, 16 * r + f, side, z);
+  }
 }
 
 // The terms of a square s on the passed segment of its file for side.
