@@ -165,12 +165,15 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
     if (!orthogonal && !diagonal) continue;
     toPadded(lineValue[si], value, false);
     uint64_t reduced = blocked ? blocked[si] : 0;
-    int carry[PAD_SIZE] = {}, carryT[PAD_SIZE] = {};
-    for (int i = 0; i < 64; i++) {
-      uint64_t bit = 1ULL << i;
-      int c = (stop & bit) ? LINE_STOPPED : (reduced & bit) ? LINE_REDUCED : LINE_ON;
-      carry[padded(i >> 3, i & 7)] = c;
-      carryT[padded(i & 7, i >> 3)] = c;
+    // Only the board squares of the carries are read: they alone are set.
+    int carry[PAD_SIZE], carryT[PAD_SIZE];
+    for (int r = 0; r < 8; r++) {
+      unsigned stopRank = (stop >> (8 * r)) & 0xff, reducedRank = (reduced >> (8 * r)) & 0xff;
+      for (int f = 0; f < 8; f++) {
+        int c = (stopRank >> f) & 1 ? LINE_STOPPED : (reducedRank >> f) & 1 ? LINE_REDUCED : LINE_ON;
+        carry[padded(r, f)] = c;
+        carryT[padded(f, r)] = c;
+      }
     }
     int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
     if (orthogonal) {
