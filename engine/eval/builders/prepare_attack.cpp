@@ -131,9 +131,9 @@ void addSums(int16_t *table, const int *sum) {
   }
 }
 
-// An 0x88 table of values on the padded board, or on its transpose (ranks as files).
+// An 0x88 table of values on the board squares of the padded board, or of its
+// transpose (ranks as files); the border is left as it is.
 void toPadded(const int *value, int *out, bool transposed) {
-  for (int i = 0; i < PAD_SIZE; i++) out[i] = 0;
   for (int r = 0; r < 8; r++)
     for (int f = 0; f < 8; f++) out[transposed ? padded(f, r) : padded(r, f)] = value[16 * r + f];
 }
@@ -154,6 +154,7 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
   for (int side = 1; side >= -1; side -= 2) {
     int si = sideIndex(side);
     if (knights) {
+      for (int i = 0; i < PAD_SIZE; i++) value[i] = 0;  // the jumps off the board find zero
       toPadded(knightValue[si], value, false);
       int sum[PAD_SIZE] = {};
       for (const auto &j : KNIGHT_JUMPS) {
