@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "engine/board/moves/attacks.h"
+#include "engine/eval/builders/prepare_data.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
@@ -15,6 +16,10 @@
 namespace {
 
 constexpr int E1 = 0x04, E8 = 0x74;
+// Each side's back area: its first two ranks, the a- and b-file and g- and
+// h-file squares of the third rank, and the a- and h-file squares of the fourth.
+constexpr uint64_t WHITE_BACK_AREA = 0xffffULL | squareSet88({0x20, 0x21, 0x26, 0x27, 0x30, 0x37});
+constexpr uint64_t BLACK_BACK_AREA = 0xffffULL << 48 | squareSet88({0x50, 0x51, 0x56, 0x57, 0x40, 0x47});
 // A king-zone square is at most this many king steps from the shelter.
 constexpr int ZONE_REACH = 2;
 
@@ -207,11 +212,12 @@ void prepareAttackTerms(Board *b) {
     for (int s = 0; s < 128; s++) v[i][s] = y * w21 / 100, e[i][s] = (7 - y) * w21 / 100;
   const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
   bool everywhere = b->kingActive && d.emptyFiles >= 5;
+  const uint64_t whiteBack = everywhere ? ~0ULL : WHITE_BACK_AREA, blackBack = everywhere ? ~0ULL : BLACK_BACK_AREA;
   for (int s = 0; s < 120; s++) {
     if (!onBoard(s)) continue;
     // 1. own back area
-    if (everywhere || s <= 0x21 || s == 0x26 || s == 0x27 || s == 0x30 || s == 0x37) v[0][s] = attackBase, e[0][s] = 1;
-    if (everywhere || s >= 0x56 || s == 0x50 || s == 0x51 || s == 0x40 || s == 0x47) v[1][s] = attackBase, e[1][s] = 1;
+    if (inSet(whiteBack, s)) v[0][s] = attackBase, e[0][s] = 1;
+    if (inSet(blackBack, s)) v[1][s] = attackBase, e[1][s] = 1;
     // 2. squares the enemy pawns attack
     if (inSet(bAtt, s)) v[0][s] -= attackHit, e[0][s] = 0;
     if (inSet(wAtt, s)) v[1][s] -= attackHit, e[1][s] = 0;
