@@ -4,7 +4,10 @@
 // and kings (both builders).
 #include "engine/eval/builders/prepare_attack.h"
 
+#include <algorithm>
+
 #include "engine/board/moves/attacks.h"
+#include "engine/eval/builders/prepare_data.h"
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
 #include "engine/eval/settings.h"
@@ -13,6 +16,12 @@
 namespace {
 
 constexpr int E1 = 0x04, E8 = 0x74;
+// Each side's back area: its first two ranks, the a- and b-file and g- and
+// h-file squares of the third rank, and the a- and h-file squares of the fourth.
+constexpr uint64_t WHITE_BACK_AREA = 0xffffULL | squareSet88({0x20, 0x21, 0x26, 0x27, 0x30, 0x37});
+constexpr uint64_t BLACK_BACK_AREA = 0xffffULL << 48 | squareSet88({0x50, 0x51, 0x56, 0x57, 0x40, 0x47});
+// A king-zone square is at most this many king steps from the shelter.
+constexpr int ZONE_REACH = 2;
 
 inline int sq64(int sq88) { return sq88To64[sq88]; }
 
@@ -37,40 +46,44 @@ void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
   int ownPawn = codeOf(side, PAWN), enemyPawn = codeOf(-side, PAWN);
   int toward = 16 * side;  // one rank nearer to the enemy's side
   int w18 = activeSettings.evalWeight18;
-  for (int s = 0; s < 120; s++) {
-    if (!onBoard(s)) continue;
-    if (inSet(d.pawnAttacks[sideIndex(-side)], s) || codeAt(b, s) == ownPawn) continue;
-    int kd = kingDistance(s, z);
-    bool holdsEnemyPawn = codeAt(b, s) == enemyPawn;
-    if (!(kd < 2 || (kd == 2 && holdsEnemyPawn))) continue;
-    int a, c;
-    bool kingSquares =
-        s == enemyKing ||
-        (enemyKing == home && ((z == shortSide && (s == home + 1 || s == home + 2)) ||
-                               (z == longSide && (s == home - 3 || s == home - 2 || s == home - 1))));
-    if (kingSquares) {
-      a = 37, c = 26;
-    } else {
-      const PieceRecord *first = nullptr;
-      for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
-        if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
-      if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
-      else a = 13, c = 38;
+  // The zone lies within two steps of the shelter: only that box is visited.
+  int zr = rankOf(z), zf = fileOf(z);
+  for (int r = std::max(zr - ZONE_REACH, 0); r <= std::min(zr + ZONE_REACH, 7); r++) {
+    for (int f = std::max(zf - ZONE_REACH, 0); f <= std::min(zf + ZONE_REACH, 7); f++) {
+      int s = 16 * r + f;
+      if (inSet(d.pawnAttacks[sideIndex(-side)], s) || codeAt(b, s) == ownPawn) continue;
+      int kd = kingDistance(s, z);
+      bool holdsEnemyPawn = codeAt(b, s) == enemyPawn;
+      if (!(kd < ZONE_REACH || (kd == ZONE_REACH && holdsEnemyPawn))) continue;
+      int a, c;
+      bool kingSquares =
+          s == enemyKing ||
+          (enemyKing == home && ((z == shortSide && (s == home + 1 || s == home + 2)) ||
+                                 (z == longSide && (s == home - 3 || s == home - 2 || s == home - 1))));
+      if (kingSquares) {
+        a = 37, c = 26;
+      } else {
+        const PieceRecord *first = nullptr;
+        for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
+          if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
+        if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
+        else a = 13, c = 38;
+      }
+      bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
+      auto ownAt = [&](int sq) { return onBoard(sq) && b->at(sq)->colour == side; };
+      if (ownAt(s + toward) || (deep && ownAt(s + 2 * toward)) || ownAt(s + toward - 1) || ownAt(s + toward + 1) ||
+          ownAt(s + toward - 2) || ownAt(s + toward + 2))
+        a += 11;
+      auto enemyPiece = [&](int sq) {
+        return onBoard(sq) && b->at(sq)->colour == -side && b->at(sq)->kind->kind != PAWN;
+      };
+      if (enemyPiece(s + toward) ||
+          (deep && (enemyPiece(s + 2 * toward) || enemyPiece(s + 2 * toward - 1) || enemyPiece(s + 2 * toward + 1))))
+        a = (a * 56 + 32) >> 6;
+      if (!d.middlegame) a >>= 1, c >>= 1;
+      v[si][s] += a * w18 / 100;
+      e[si][s] += c * w18 / 100;
     }
-    bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
-    auto ownAt = [&](int sq) { return onBoard(sq) && b->at(sq)->colour == side; };
-    if (ownAt(s + toward) || (deep && ownAt(s + 2 * toward)) || ownAt(s + toward - 1) || ownAt(s + toward + 1) ||
-        ownAt(s + toward - 2) || ownAt(s + toward + 2))
-      a += 11;
-    auto enemyPiece = [&](int sq) {
-      return onBoard(sq) && b->at(sq)->colour == -side && b->at(sq)->kind->kind != PAWN;
-    };
-    if (enemyPiece(s + toward) ||
-        (deep && (enemyPiece(s + 2 * toward) || enemyPiece(s + 2 * toward - 1) || enemyPiece(s + 2 * toward + 1))))
-      a = (a * 56 + 32) >> 6;
-    if (!d.middlegame) a >>= 1, c >>= 1;
-    v[si][s] += a * w18 / 100;
-    e[si][s] += c * w18 / 100;
   }
 }
 
@@ -101,7 +114,11 @@ inline void addRank(int *__restrict sum, const int *__restrict add) {
 // what lies beyond it. The ranks are visited so that t + step is done before
 // t. (Steps along a rank are taken on the transposed board.)
 void addLineSums(const int *value, const int *carry, int ranks, int files, int *sum) {
-  int acc[PAD_SIZE] = {};
+  // Only the board and the ring of squares around it are read, and the board
+  // is written before it is read: the ring alone is cleared.
+  int acc[PAD_SIZE];
+  for (int f = -1; f <= 8; f++) acc[padded(-1, f)] = acc[padded(8, f)] = 0;
+  for (int r = 0; r < 8; r++) acc[padded(r, -1)] = acc[padded(r, 8)] = 0;
   int step = paddedStep(ranks, files);
   for (int i = 0; i < 8; i++) {
     int t = padded(ranks > 0 ? 7 - i : i, 0);
@@ -119,9 +136,9 @@ void addSums(int16_t *table, const int *sum) {
   }
 }
 
-// An 0x88 table of values on the padded board, or on its transpose (ranks as files).
+// An 0x88 table of values on the board squares of the padded board, or of its
+// transpose (ranks as files); the border is left as it is.
 void toPadded(const int *value, int *out, bool transposed) {
-  for (int i = 0; i < PAD_SIZE; i++) out[i] = 0;
   for (int r = 0; r < 8; r++)
     for (int f = 0; f < 8; f++) out[transposed ? padded(f, r) : padded(r, f)] = value[16 * r + f];
 }
@@ -142,6 +159,7 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
   for (int side = 1; side >= -1; side -= 2) {
     int si = sideIndex(side);
     if (knights) {
+      for (int i = 0; i < PAD_SIZE; i++) value[i] = 0;  // the jumps off the board find zero
       toPadded(knightValue[si], value, false);
       int sum[PAD_SIZE] = {};
       for (const auto &j : KNIGHT_JUMPS) {
@@ -153,12 +171,15 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
     if (!orthogonal && !diagonal) continue;
     toPadded(lineValue[si], value, false);
     uint64_t reduced = blocked ? blocked[si] : 0;
-    int carry[PAD_SIZE] = {}, carryT[PAD_SIZE] = {};
-    for (int i = 0; i < 64; i++) {
-      uint64_t bit = 1ULL << i;
-      int c = (stop & bit) ? LINE_STOPPED : (reduced & bit) ? LINE_REDUCED : LINE_ON;
-      carry[padded(i >> 3, i & 7)] = c;
-      carryT[padded(i & 7, i >> 3)] = c;
+    // Only the board squares of the carries are read: they alone are set.
+    int carry[PAD_SIZE], carryT[PAD_SIZE];
+    for (int r = 0; r < 8; r++) {
+      unsigned stopRank = (stop >> (8 * r)) & 0xff, reducedRank = (reduced >> (8 * r)) & 0xff;
+      for (int f = 0; f < 8; f++) {
+        int c = (stopRank >> f) & 1 ? LINE_STOPPED : (reducedRank >> f) & 1 ? LINE_REDUCED : LINE_ON;
+        carry[padded(r, f)] = c;
+        carryT[padded(f, r)] = c;
+      }
     }
     int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
     if (orthogonal) {
@@ -191,11 +212,12 @@ void prepareAttackTerms(Board *b) {
     for (int s = 0; s < 128; s++) v[i][s] = y * w21 / 100, e[i][s] = (7 - y) * w21 / 100;
   const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
   bool everywhere = b->kingActive && d.emptyFiles >= 5;
+  const uint64_t whiteBack = everywhere ? ~0ULL : WHITE_BACK_AREA, blackBack = everywhere ? ~0ULL : BLACK_BACK_AREA;
   for (int s = 0; s < 120; s++) {
     if (!onBoard(s)) continue;
     // 1. own back area
-    if (everywhere || s <= 0x21 || s == 0x26 || s == 0x27 || s == 0x30 || s == 0x37) v[0][s] = attackBase, e[0][s] = 1;
-    if (everywhere || s >= 0x56 || s == 0x50 || s == 0x51 || s == 0x40 || s == 0x47) v[1][s] = attackBase, e[1][s] = 1;
+    if (inSet(whiteBack, s)) v[0][s] = attackBase, e[0][s] = 1;
+    if (inSet(blackBack, s)) v[1][s] = attackBase, e[1][s] = 1;
     // 2. squares the enemy pawns attack
     if (inSet(bAtt, s)) v[0][s] -= attackHit, e[0][s] = 0;
     if (inSet(wAtt, s)) v[1][s] -= attackHit, e[1][s] = 0;

@@ -64,10 +64,6 @@ const TrappedPattern trappedPatterns[16] = {
     {BLACK_ROOK, 0x67, BLACK_PAWN, {0x57, 0x66}},   // rh7, h6 g7
 };
 
-// d3, e3, c4, d4, e4, f4, c5, d5, e5, f5, d6, e6
-const uint8_t centralKnightSquares[12] = {0x23, 0x24, 0x32, 0x33, 0x34, 0x35,
-                                          0x42, 0x43, 0x44, 0x45, 0x53, 0x54};
-
 // King-zone groups by 0x88 square: the squares that count as one shelter
 // share a byte (1 g1 side, 2 b1 side, 3 g8 side, 4 b8 side); every other
 // square has its own byte; the off-board columns are 0.

@@ -190,12 +190,10 @@ void squarePass(EndBuild &c, int s) {
   if (pawnsOnFile(b, 1, f) >= 2) addTo(t[WP], s, -12);
   if (pawnsOnFile(b, -1, f) >= 2) addTo(t[BP], s, -12);
   // central knights
-  if (d.emptyFiles <= 2)
-    for (uint8_t q : centralKnightSquares)
-      if (q == s) {
-        addTo(t[WN], s, 13);
-        addTo(t[BN], s, 13);
-      }
+  if (d.emptyFiles <= 2 && isCentralKnightSquare(s)) {
+    addTo(t[WN], s, 13);
+    addTo(t[BN], s, 13);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // scaling, and the final sum from white's point of view.
 #include "engine/eval/builders/prepare_middle.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/eval/builders/prepare_attack.h"
@@ -28,6 +29,8 @@ struct Build {
   int centreFactor, whiteRef, blackRef;
   int whiteHRook, whiteARook, blackHRook, blackARook;
   bool whiteRook, blackRook;
+  int pawnAdvance;  // the pawn-advance weight per rank, in quarters
+  uint64_t whiteShelterSteps, blackShelterSteps;  // pawn steps in front of a castled king
   int16_t *t[12];
 };
 
@@ -91,14 +94,12 @@ void drawishClassification(Build &c) {
   if (W <= (P > nr ? 1 : 2) && B <= (P < -nr ? 1 : 2) && dc < 1) dc = 1;
 }
 
-// King zone of one side's shelter: pawn storms and shield holes in the
-// pawn tables, and the other side's pieces drawn to the zone. Every target
-// square is checked against the board before it is written.
-void kingZone(Build &c, int s, int side) {
+// King zone of one side's shelter z at square s: pawn storms and shield holes
+// in the pawn tables, and the other side's pieces drawn to the zone. Every
+// target square is checked against the board before it is written.
+void kingZoneSquare(Build &c, int s, int side, int z) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
-  int z = side > 0 ? d.whiteShelter : d.blackShelter;
-  if (z == NO_SQUARE || !d.anyQueen) return;
   if (centreCloseness(side > 0 ? z - s : s - z) < 2) return;
   int kd = kingDistance(s, z);
   int16_t *stormTable = c.t[side > 0 ? BP : WP];
@@ -138,13 +139,27 @@ void kingZone(Build &c, int s, int side) {
   }
 }
 
+// The king zone of one side (queens on the board only). It only adds to the
+// tables, so it runs apart from the other square terms. It touches only the
+// files at most two files from the shelter's, counted round the board as
+// kingZoneSquare counts them (file distance & 7).
+void kingZone(Build &c, int side) {
+  const PreparedDataFields &d = *c.d;
+  int z = side > 0 ? d.whiteShelter : d.blackShelter;
+  if (z == NO_SQUARE || !d.anyQueen) return;
+  constexpr int ZONE_FILES = 2;
+  for (int k = -ZONE_FILES; k <= ZONE_FILES; k++) {
+    int f = (fileOf(z) + k) & 7;
+    for (int r = 0; r < 8; r++) kingZoneSquare(c, 16 * r + f, side, z);
+  }
+}
+
+// The terms of a square s on the passed segment of its file for side.
 void passedSquare(Build &c, int s, int side) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
   int f = fileOf(s);
   int r = side > 0 ? rankOf(s) : 7 - rankOf(s);
-  int passedRank = pawnRecord(b, side, f)[2];
-  if (side > 0 ? rankOf(s) < passedRank : rankOf(s) > passedRank) return;
   int16_t *pawnTable = c.t[side > 0 ? WP : BP];
   const int32_t *pt = d.passedTable;
   int v = pt[r];
@@ -173,6 +188,18 @@ void passedSquare(Build &c, int s, int side) {
     }
   }
   addPassedBlockTerms(b, c.t, s, side, e);
+}
+
+// The passed segments of one side: on each file, the squares from the file's
+// passed rank onwards to the far side. Their terms only add to the tables (and
+// mark squares), so they run apart from the other square terms.
+void passedSquares(Build &c, int side) {
+  for (int f = 0; f < 8; f++) {
+    int passedRank = pawnRecord(c.b, side, f)[2];
+    int first = side > 0 ? std::max(passedRank, 0) : 0;
+    int last = side > 0 ? 7 : std::min(passedRank, 7);
+    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side);
+  }
 }
 
 void squarePass(Build &c, int s) {
@@ -206,8 +233,7 @@ void squarePass(Build &c, int s) {
     t[WP][s] = (int16_t)(t[WQ][s] + kindOf(b, 1, QUEEN)->currentValue);
   } else {
     // pawn advance
-    int k = b->kingActive ? (d.oppositeBishops ? 9 : 18) : 8;
-    int adv = k * activeSettings.evalWeight20 / 100;
+    int adv = c.pawnAdvance;
     if (r >= 2) addTo(t[WP], s, (adv * (r - 1)) >> 2);
     if (r <= 5) addTo(t[BP], s, (adv * (6 - r)) >> 2);
     // pawn contact
@@ -217,21 +243,12 @@ void squarePass(Build &c, int s) {
     }
   }
   // pawn shelter steps
-  if (c.queensRich) {
-    bool wStep = (d.whiteShelter == 0x01 && (s == 0x20 || s == 0x21 || s == 0x30)) ||
-                 (d.whiteShelter == 0x06 && (s == 0x26 || s == 0x27 || s == 0x37));
-    if (wStep && inSet(wAtt, s) && !inSet(bAtt, s) && !(flags & (2 | 8))) addTo(t[WP], s, 5);
-    bool bStep = (d.blackShelter == 0x71 && (s == 0x50 || s == 0x51 || s == 0x40)) ||
-                 (d.blackShelter == 0x76 && (s == 0x57 || s == 0x56 || s == 0x47));
-    if (bStep && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
-  }
+  if (inSet(c.whiteShelterSteps, s) && inSet(wAtt, s) && !inSet(bAtt, s) && !(flags & (2 | 8))) addTo(t[WP], s, 5);
+  if (inSet(c.blackShelterSteps, s) && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
   addBishopColourTerms(t, d, s);
   // seventh rank
   if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 24);
   if (r == 6 && rankOf(b->pieces[0].square) == 7) addTo(t[WR], s, 24);
-  // passed pawns
-  passedSquare(c, s, 1);
-  passedSquare(c, s, -1);
   addBackwardPawnTerms(b, t, d, s);
   // pawn duos
   int here = codeAt(b, s);
@@ -288,12 +305,9 @@ void squarePass(Build &c, int s) {
     if (pawnsOnFile(b, -1, f) >= 2) addTo(t[BP], s, -7);
   }
   // central knights
-  if (d.emptyFiles < 3) {
-    for (uint8_t q : centralKnightSquares)
-      if (q == s) {
-        addTo(t[WN], s, 17);
-        addTo(t[BN], s, 17);
-      }
+  if (d.emptyFiles < 3 && isCentralKnightSquare(s)) {
+    addTo(t[WN], s, 17);
+    addTo(t[BN], s, 17);
   }
   // centre pawns
   if (inSet(d.centreMask, s)) {
@@ -306,9 +320,6 @@ void squarePass(Build &c, int s) {
       if (onBoard(from)) addTo(t[BP], from, v);
     }
   }
-  // king zones
-  kingZone(c, s, 1);
-  kingZone(c, s, -1);
 }
 
 void shelterFiles(Build &c) {
@@ -454,8 +465,21 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
     findBoxedRook(b, 0x77, E8, -1, &endSq, &c.blackHRook);
     findBoxedRook(b, 0x70, E8, -1, &endSq, &c.blackARook);
   }
+  int advance = b->kingActive ? (d.oppositeBishops ? 9 : 18) : 8;
+  c.pawnAdvance = advance * activeSettings.evalWeight20 / 100;
+  c.whiteShelterSteps = c.blackShelterSteps = 0;
+  if (c.queensRich) {
+    if (d.whiteShelter == 0x01) c.whiteShelterSteps = bit88(0x20) | bit88(0x21) | bit88(0x30);
+    if (d.whiteShelter == 0x06) c.whiteShelterSteps = bit88(0x26) | bit88(0x27) | bit88(0x37);
+    if (d.blackShelter == 0x71) c.blackShelterSteps = bit88(0x50) | bit88(0x51) | bit88(0x40);
+    if (d.blackShelter == 0x76) c.blackShelterSteps = bit88(0x57) | bit88(0x56) | bit88(0x47);
+  }
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
+  passedSquares(c, 1);
+  passedSquares(c, -1);
+  kingZone(c, 1);
+  kingZone(c, -1);
 
   // 10. kings and pawns
   if (!c.queensRich && W + B > 0) kingPawnTerms(b, pawnKingNear, pawnKingRank);

@@ -87,38 +87,6 @@ void trappedPieceTerms(Board *b, int penalty) {
 void addTrappedPieceTerms(Board *b) { trappedPieceTerms(b, 130); }
 void addTrappedPieceTermsEndgame(Board *b) { trappedPieceTerms(b, 360); }
 
-void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s) {
-  int f = fileOf(s), r = rankOf(s);
-  if (f >= 1 && f <= 6) {
-    int colour = (f + r) & 1;
-    if (d.bishopColour[0] >= 0) {
-      if (colour == d.bishopColour[0]) {
-        addTo(t[WP], s, -4);
-        addTo(t[BP], s, 1);
-      } else {
-        addTo(t[WP], s, 3);
-      }
-    }
-    if (d.bishopColour[1] >= 0) {
-      if (colour == d.bishopColour[1]) {
-        addTo(t[BP], s, -4);
-        addTo(t[WP], s, 1);
-      } else {
-        addTo(t[BP], s, 4);
-        addTo(t[WP], s, -1);
-      }
-    }
-  }
-}
-
-void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s) {
-  int f = fileOf(s);
-  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
-    addTo(t[WP], s, -d.backwardPressure[1][f]);
-  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
-    addTo(t[BP], s, -d.backwardPressure[0][f]);
-}
-
 void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e) {
   int up = 16 * side;
   if (codeAt(b, s) == codeOf(side, PAWN)) {

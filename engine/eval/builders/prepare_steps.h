@@ -67,9 +67,40 @@ void setFilePressure(Board *b, int backward, int isolated, int doubled, int open
 void rememberBishopColours(Board *b);
 
 // Pawn terms both builders give a square alike: pawns on the colour of a
-// side's single bishop, and backward pawns.
-void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s);
-void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s);
+// side's single bishop, and backward pawns. (Inline: both run for every
+// square of every preparation.)
+inline void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s) {
+  int f = fileOf(s), r = rankOf(s);
+  if (f >= 1 && f <= 6) {
+    int colour = (f + r) & 1;
+    if (d.bishopColour[0] >= 0) {
+      if (colour == d.bishopColour[0]) {
+        addTo(t[WP], s, -4);
+        addTo(t[BP], s, 1);
+      } else {
+        addTo(t[WP], s, 3);
+      }
+    }
+    if (d.bishopColour[1] >= 0) {
+      if (colour == d.bishopColour[1]) {
+        addTo(t[BP], s, -4);
+        addTo(t[WP], s, 1);
+      } else {
+        addTo(t[BP], s, 4);
+        addTo(t[WP], s, -1);
+      }
+    }
+  }
+}
+
+inline void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s) {
+  int f = fileOf(s);
+  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
+    addTo(t[WP], s, -d.backwardPressure[1][f]);
+  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
+    addTo(t[BP], s, -d.backwardPressure[0][f]);
+}
+
 // A passed pawn's square s for side: the enemy minors in front of a pawn
 // standing there gain e; a pawn blocked by an enemy minor or pawn loses e.
 void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e);
