@@ -345,11 +345,10 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (uint64_t records = recordsOn(b, reach & sideBits[side]); records && count[side] < 16;) {
+    for (uint64_t records = geometricAttackerRecords(b, reach & sideBits[side], c); records && count[side] < 16;) {
       const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
       int cap = p->desc.capability;
-      if (!(attackCapability(c - sq) & cap)) continue;
       // a slider's blocker: the first man from it toward c
       int blocker = -1;
       if (cap & (2 | 4 | 8)) {

@@ -197,12 +197,8 @@ void seedRecaptures(Position *pos, int target) {
   uint64_t near = attackerSquares(target, pos->allBits) & pos->ownBits;
   if (!near) return;
   const Board *b = pos->pg;
-  uint64_t records = recordsOn(b, near);
+  uint64_t records = geometricAttackerRecords(b, near, target);
   int found[2], n = 0;
-  while (records && n < 2) {
-    const PieceRecord *p = takeInListOrder(b, &records, pos->side);
-    int sq = p->square;
-    if (attackCapability(target - sq) & p->desc.capability) found[n++] = sq;
-  }
+  while (records && n < 2) found[n++] = takeInListOrder(b, &records, pos->side)->square;
   for (int i = n - 1; i >= 0; i--) pushMove(pos, makeMoveWord(found[i], target));
 }
