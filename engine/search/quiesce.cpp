@@ -4,6 +4,7 @@
 #include "engine/search/quiesce.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
@@ -15,6 +16,22 @@
 namespace {
 
 inline uint64_t sqBit88(int sq) { return squareBit88[sq]; }
+
+constexpr int QUEEN_CAPABILITY = 2;  // the queen's bit of the capability words
+
+// The square of the king of `kingSide` when the man that has just moved to
+// `to` attacks it, NO_SQUARE otherwise. Most men cannot reach the king's
+// square even on an empty board: that test comes first and spares them the
+// attacker search. (A pawn on its last rank is tested as a queen.)
+int checkedKingSquare(const Board *b, const PieceRecord *mover, int to, uint64_t occupancy, int kingSide) {
+  assert(b && mover && onBoard(to));
+  const int ksq = kingSquare(b, kingSide);
+  if (!onBoard(ksq)) return NO_SQUARE;
+  int reachable = mover->desc.capability;
+  if (mover->desc.kind == PAWN) reachable |= QUEEN_CAPABILITY;
+  if (!(attackCapability(ksq - to) & reachable)) return NO_SQUARE;
+  return findAttacker(to, mover, occupancy, 11) == ksq ? ksq : NO_SQUARE;
+}
 
 }  // namespace
 
@@ -149,8 +166,8 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
           }
         }
         child.threatKind = 0;
-        int r = findAttacker(to, mover, child.allBits, 11);
-        if (r != NO_SQUARE && r == kingSquare(b, child.side)) {
+        int r = checkedKingSquare(b, mover, to, child.allBits, child.side);
+        if (r != NO_SQUARE) {
           child.threatMove = makeMoveWord(to, r);
           child.threatTarget = pieceOn(b, r);
           child.nodeFlags |= NODE_THREAT;
@@ -285,8 +302,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
         } else if (checked && isCapture && !answersThreat(pos, from, to, ep)) {
           childScore = MATE_SCORE;  // leaves the king in check
         } else {
-          int r = findAttacker(to, mover, child.allBits, 11);
-          if (r != NO_SQUARE && r == kingSquare(b, child.side))
+          if (checkedKingSquare(b, mover, to, child.allBits, child.side) != NO_SQUARE)
             childScore = quiesce(&child, -alpha, alphaC, nullptr);
           else
             childScore = quiesceChecks(&child, -alpha, alphaC, pos->childKillers, childLine);
