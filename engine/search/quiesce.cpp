@@ -345,10 +345,13 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
   // Only men on the lines through c and on its knight squares can take part;
-  // without a direct attacker of the side to move the exchange never starts.
+  // without a direct attacker of the side to move (a man of its own among the
+  // first on the lines and the knight squares that moves that way) the
+  // exchange never starts.
   const int c64 = sq88To64[c];
   const uint64_t reach = couldAttack[c64] & pos->allBits;
-  if (!(reach & pos->ownBits) || !(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
+  if (!(reach & pos->ownBits)) return alpha;
+  if (!geometricAttackerRecords(b, attackerSquares(c, pos->allBits) & pos->ownBits, c)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
