@@ -252,10 +252,12 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
 
   const int lastTo = realTo(pos->lastMove);
   const KillerPair kp = readKillers(killers);
-  if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && isValidSeed(pos, kp.second) &&
-      !isEmpty(pieceOn(b, moveToByte(kp.second))))
+  // Killers that capture only; the cheap test of the target comes first (the
+  // guard entries of the square array answer for any to byte).
+  if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && !isEmpty(pieceOn(b, moveToByte(kp.second))) &&
+      isValidSeed(pos, kp.second))
     pushMove(pos, kp.second);
-  if (isValidSeed(pos, kp.first) && !isEmpty(pieceOn(b, moveToByte(kp.first)))) pushMove(pos, kp.first);
+  if (!isEmpty(pieceOn(b, moveToByte(kp.first))) && isValidSeed(pos, kp.first)) pushMove(pos, kp.first);
   seedRecaptures(pos, lastTo);
   if (threatSet(pos->pendingThreat) && isValidSeed(pos, pos->pendingThreat)) pushMove(pos, pos->pendingThreat);
 
