@@ -2,6 +2,8 @@
 // move picker and the seeding helpers of the searches.
 #include "engine/search/ordering/picker.h"
 
+#include <cassert>
+
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
@@ -54,7 +56,9 @@ int captureKey(const Position *pos, Move move) {
 }
 
 void orderCaptures(Position *pos) {
+  assert(pos && pos->moveCursor >= pos->moveList);
   int n = (int)(pos->moveCursor - pos->moveList);
+  if (n < 2) return;  // a single move is in order
   KeyedMove e[MOVE_LIST_SIZE];
   // taken from the top: among equal keys the later-generated move ends up lower
   for (int i = 0; i < n; i++) {
