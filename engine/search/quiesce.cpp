@@ -4,6 +4,7 @@
 #include "engine/search/quiesce.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/makemove.h"
@@ -15,6 +16,22 @@
 namespace {
 
 inline uint64_t sqBit88(int sq) { return squareBit88[sq]; }
+
+constexpr int QUEEN_CAPABILITY = 2;  // the queen's bit of the capability words
+
+// The square of the king of `kingSide` when the man that has just moved to
+// `to` attacks it, NO_SQUARE otherwise. Most men cannot reach the king's
+// square even on an empty board: that test comes first and spares them the
+// attacker search. (A pawn on its last rank is tested as a queen.)
+int checkedKingSquare(const Board *b, const PieceRecord *mover, int to, uint64_t occupancy, int kingSide) {
+  assert(b && mover && onBoard(to));
+  const int ksq = kingSquare(b, kingSide);
+  if (!onBoard(ksq)) return NO_SQUARE;
+  int reachable = mover->desc.capability;
+  if (mover->desc.kind == PAWN) reachable |= QUEEN_CAPABILITY;
+  if (!(attackCapability(ksq - to) & reachable)) return NO_SQUARE;
+  return findAttacker(to, mover, occupancy, 11) == ksq ? ksq : NO_SQUARE;
+}
 
 }  // namespace
 
@@ -149,8 +166,8 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
           }
         }
         child.threatKind = 0;
-        int r = findAttacker(to, mover, child.allBits, 11);
-        if (r != NO_SQUARE && r == kingSquare(b, child.side)) {
+        int r = checkedKingSquare(b, mover, to, child.allBits, child.side);
+        if (r != NO_SQUARE) {
           child.threatMove = makeMoveWord(to, r);
           child.threatTarget = pieceOn(b, r);
           child.nodeFlags |= NODE_THREAT;
@@ -235,10 +252,12 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
 
   const int lastTo = realTo(pos->lastMove);
   const KillerPair kp = readKillers(killers);
-  if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && isValidSeed(pos, kp.second) &&
-      !isEmpty(pieceOn(b, moveToByte(kp.second))))
+  // Killers that capture only; the cheap test of the target comes first (the
+  // guard entries of the square array answer for any to byte).
+  if (moveSet(kp.first) && !threatSet(pos->pendingThreat) && !isEmpty(pieceOn(b, moveToByte(kp.second))) &&
+      isValidSeed(pos, kp.second))
     pushMove(pos, kp.second);
-  if (isValidSeed(pos, kp.first) && !isEmpty(pieceOn(b, moveToByte(kp.first)))) pushMove(pos, kp.first);
+  if (!isEmpty(pieceOn(b, moveToByte(kp.first))) && isValidSeed(pos, kp.first)) pushMove(pos, kp.first);
   seedRecaptures(pos, lastTo);
   if (threatSet(pos->pendingThreat) && isValidSeed(pos, pos->pendingThreat)) pushMove(pos, pos->pendingThreat);
 
@@ -285,8 +304,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
         } else if (checked && isCapture && !answersThreat(pos, from, to, ep)) {
           childScore = MATE_SCORE;  // leaves the king in check
         } else {
-          int r = findAttacker(to, mover, child.allBits, 11);
-          if (r != NO_SQUARE && r == kingSquare(b, child.side))
+          if (checkedKingSquare(b, mover, to, child.allBits, child.side) != NO_SQUARE)
             childScore = quiesce(&child, -alpha, alphaC, nullptr);
           else
             childScore = quiesceChecks(&child, -alpha, alphaC, pos->childKillers, childLine);
@@ -329,10 +347,13 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
   // Only men on the lines through c and on its knight squares can take part;
-  // without a direct attacker of the side to move the exchange never starts.
+  // without a direct attacker of the side to move (a man of its own among the
+  // first on the lines and the knight squares that moves that way) the
+  // exchange never starts.
   const int c64 = sq88To64[c];
   const uint64_t reach = couldAttack[c64] & pos->allBits;
-  if (!(reach & pos->ownBits) || !(attackerSquares(c, pos->allBits) & pos->ownBits)) return alpha;
+  if (!(reach & pos->ownBits)) return alpha;
+  if (!geometricAttackerRecords(b, attackerSquares(c, pos->allBits) & pos->ownBits, c)) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
@@ -345,11 +366,10 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (uint64_t records = recordsOn(b, reach & sideBits[side]); records && count[side] < 16;) {
+    for (uint64_t records = geometricAttackerRecords(b, reach & sideBits[side], c); records && count[side] < 16;) {
       const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
       int cap = p->desc.capability;
-      if (!(attackCapability(c - sq) & cap)) continue;
       // a slider's blocker: the first man from it toward c
       int blocker = -1;
       if (cap & (2 | 4 | 8)) {

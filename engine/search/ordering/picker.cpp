@@ -2,6 +2,8 @@
 // move picker and the seeding helpers of the searches.
 #include "engine/search/ordering/picker.h"
 
+#include <cassert>
+
 #include "engine/board/moves/attacks.h"
 #include "engine/board/moves/movegen.h"
 #include "engine/board/tables/bitboard.h"
@@ -54,7 +56,9 @@ int captureKey(const Position *pos, Move move) {
 }
 
 void orderCaptures(Position *pos) {
+  assert(pos && pos->moveCursor >= pos->moveList);
   int n = (int)(pos->moveCursor - pos->moveList);
+  if (n < 2) return;  // a single move is in order
   KeyedMove e[MOVE_LIST_SIZE];
   // taken from the top: among equal keys the later-generated move ends up lower
   for (int i = 0; i < n; i++) {
@@ -197,12 +201,8 @@ void seedRecaptures(Position *pos, int target) {
   uint64_t near = attackerSquares(target, pos->allBits) & pos->ownBits;
   if (!near) return;
   const Board *b = pos->pg;
-  uint64_t records = recordsOn(b, near);
+  uint64_t records = geometricAttackerRecords(b, near, target);
   int found[2], n = 0;
-  while (records && n < 2) {
-    const PieceRecord *p = takeInListOrder(b, &records, pos->side);
-    int sq = p->square;
-    if (attackCapability(target - sq) & p->desc.capability) found[n++] = sq;
-  }
+  while (records && n < 2) found[n++] = takeInListOrder(b, &records, pos->side)->square;
   for (int i = n - 1; i >= 0; i--) pushMove(pos, makeMoveWord(found[i], target));
 }
