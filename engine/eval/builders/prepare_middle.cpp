@@ -19,6 +19,14 @@ namespace {
 constexpr int E1 = 0x04, E5 = 0x44, E8 = 0x74;
 
 // Working values of one middlegame preparation.
+// The pawn steps in front of a castled king's shelter, by shelter: the a- and
+// b-file squares of the third rank and the a-file square of the fourth (long
+// side), the g- and h-file ones and the h-file square (short side).
+constexpr uint64_t WHITE_LONG_SHELTER_STEPS = squareSet88({0x20, 0x21, 0x30});
+constexpr uint64_t WHITE_SHORT_SHELTER_STEPS = squareSet88({0x26, 0x27, 0x37});
+constexpr uint64_t BLACK_LONG_SHELTER_STEPS = squareSet88({0x50, 0x51, 0x40});
+constexpr uint64_t BLACK_SHORT_SHELTER_STEPS = squareSet88({0x56, 0x57, 0x47});
+
 struct Build {
   Board *b;
   PreparedDataFields *d;
@@ -469,10 +477,10 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   c.pawnAdvance = advance * activeSettings.evalWeight20 / 100;
   c.whiteShelterSteps = c.blackShelterSteps = 0;
   if (c.queensRich) {
-    if (d.whiteShelter == 0x01) c.whiteShelterSteps = bit88(0x20) | bit88(0x21) | bit88(0x30);
-    if (d.whiteShelter == 0x06) c.whiteShelterSteps = bit88(0x26) | bit88(0x27) | bit88(0x37);
-    if (d.blackShelter == 0x71) c.blackShelterSteps = bit88(0x50) | bit88(0x51) | bit88(0x40);
-    if (d.blackShelter == 0x76) c.blackShelterSteps = bit88(0x57) | bit88(0x56) | bit88(0x47);
+    if (d.whiteShelter == 0x01) c.whiteShelterSteps = WHITE_LONG_SHELTER_STEPS;
+    if (d.whiteShelter == 0x06) c.whiteShelterSteps = WHITE_SHORT_SHELTER_STEPS;
+    if (d.blackShelter == 0x71) c.blackShelterSteps = BLACK_LONG_SHELTER_STEPS;
+    if (d.blackShelter == 0x76) c.blackShelterSteps = BLACK_SHORT_SHELTER_STEPS;
   }
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
