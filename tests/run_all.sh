@@ -23,8 +23,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_SANITIZE=ON 
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs" -LE slow)
 
-# ThreadSanitizer: the helper-thread stress test, split searches and the module harness.
+# ThreadSanitizer: the condition variable, the helper-thread stress test, split searches and the module harness.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_TSAN=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target test_threads test_search_threads test_module tessel_module
+cmake --build build-tsan -j"$jobs" --target test_platform test_threads test_search_threads test_module tessel_module
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" \
-  -R '^(Semaphore|ThreadPool|CopyBoard|ThreadStress|SearchThreads|ModuleTest)\.')
+  -R '^(Condition|Semaphore|ThreadPool|CopyBoard|ThreadStress|SearchThreads|ModuleTest)\.')

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/condition.h"
 #include "platform/platform.h"
 
 // The generator must reproduce the classic 15-bit sequence exactly: the
@@ -44,4 +50,132 @@ TEST(Platform, DirectoryProbes) {
   uint64_t size = 0;
   EXPECT_FALSE(platformFileSize("/", &size));
   EXPECT_FALSE(platformExecutableDir().empty());
+}
+
+// ---- the condition variable of the helper threads ----
+
+namespace {
+
+// Waits up to 30 s for `done`; on a lost wake-up it raises `giveUp` and wakes
+// every waiter, so that a failing test ends instead of hanging.
+bool finishesInTime(const std::atomic<bool> &done, std::atomic<bool> *giveUp, pthread_mutex_t *m,
+                    std::vector<PlatformCondition *> conds) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done.load() && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (done.load()) return true;
+  pthread_mutex_lock(m);
+  giveUp->store(true);
+  pthread_mutex_unlock(m);
+  for (PlatformCondition *c : conds) conditionBroadcast(c);
+  return false;
+}
+
+}  // namespace
+
+// Two threads hand a token to each other, each signalling after it has
+// released the mutex (as the helpers do): a wake-up lost between a waiter's
+// test and its sleep leaves both asleep.
+TEST(Condition, TokenPassedBackAndForthWithoutLostWakeUps) {
+  pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
+  PlatformCondition turnOf[2];
+  int turn = 0, passes = 0;
+  constexpr int PASSES = 20000;
+  std::atomic<bool> giveUp{false}, done{false};
+  auto player = [&](int me) {
+    for (;;) {
+      pthread_mutex_lock(&m);
+      while (turn != me && !giveUp.load()) ASSERT_EQ(conditionWait(&turnOf[me], &m), 0);
+      if (giveUp.load() || passes >= PASSES) {
+        turn = 1 - me;  // let the other one see the end
+        pthread_mutex_unlock(&m);
+        conditionSignal(&turnOf[1 - me]);
+        return;
+      }
+      passes++;
+      turn = 1 - me;
+      pthread_mutex_unlock(&m);
+      conditionSignal(&turnOf[1 - me]);
+    }
+  };
+  std::thread a(player, 0), b(player, 1);
+  std::thread watch([&] {
+    a.join();
+    b.join();
+    done = true;
+  });
+  EXPECT_TRUE(finishesInTime(done, &giveUp, &m, {&turnOf[0], &turnOf[1]}));
+  watch.join();
+  EXPECT_EQ(passes, PASSES);
+}
+
+// Units posted one at a time, each with one signal, reach the consumers
+// blocked on one condition: every unit is taken once and nobody is left asleep.
+TEST(Condition, EverySignalledUnitIsTaken) {
+  pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
+  PlatformCondition available;
+  int units = 0, taken = 0;
+  constexpr int CONSUMERS = 4, UNITS = 20000;
+  std::atomic<bool> giveUp{false}, done{false};
+  std::vector<std::thread> consumers;
+  for (int k = 0; k < CONSUMERS; k++)
+    consumers.emplace_back([&] {
+      for (;;) {
+        pthread_mutex_lock(&m);
+        while (units == 0 && taken < UNITS && !giveUp.load()) conditionWait(&available, &m);
+        if (units == 0) {  // all taken (or given up)
+          pthread_mutex_unlock(&m);
+          return;
+        }
+        units--;
+        if (++taken == UNITS) {
+          pthread_mutex_unlock(&m);
+          conditionBroadcast(&available);  // the others are done too
+          return;
+        }
+        pthread_mutex_unlock(&m);
+      }
+    });
+  std::thread producer([&] {
+    for (int k = 0; k < UNITS; k++) {
+      pthread_mutex_lock(&m);
+      units++;
+      pthread_mutex_unlock(&m);
+      conditionSignal(&available);
+    }
+  });
+  std::thread watch([&] {
+    producer.join();
+    for (auto &c : consumers) c.join();
+    done = true;
+  });
+  EXPECT_TRUE(finishesInTime(done, &giveUp, &m, {&available}));
+  watch.join();
+  EXPECT_EQ(taken, UNITS);
+  EXPECT_EQ(units, 0);
+}
+
+TEST(Condition, BroadcastWakesEveryWaiter) {
+  pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
+  PlatformCondition go;
+  bool open = false;
+  std::atomic<int> asleep{0}, through{0};
+  std::vector<std::thread> waiters;
+  for (int k = 0; k < 6; k++)
+    waiters.emplace_back([&] {
+      pthread_mutex_lock(&m);
+      asleep++;
+      while (!open) conditionWait(&go, &m);
+      pthread_mutex_unlock(&m);
+      through++;
+    });
+  while (asleep.load() < 6) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(through.load(), 0);  // nobody passes a closed gate
+  pthread_mutex_lock(&m);
+  open = true;
+  pthread_mutex_unlock(&m);
+  conditionBroadcast(&go);
+  for (auto &w : waiters) w.join();
+  EXPECT_EQ(through.load(), 6);
 }

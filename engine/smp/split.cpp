@@ -34,7 +34,7 @@ static void *threadMain(void *arg) {
     PT_CHECK(pthread_mutex_lock(&t->wake.mutex));
     t->wake.waiters++;
     ENGINE_ASSERT(t->wake.status != WAKE_JOB_TAKEN && "status != workInProgress");
-    while (t->wake.status != WAKE_JOB_HANDED_OVER) PT_CHECK(pthread_cond_wait(&t->wake.cond, &t->wake.mutex));
+    while (t->wake.status != WAKE_JOB_HANDED_OVER) PT_CHECK(conditionWait(&t->wake.cond, &t->wake.mutex));
     t->wake.status = WAKE_JOB_TAKEN;
     t->wake.waiters--;
     const int64_t wokenAt = t->wakeCalledAt;

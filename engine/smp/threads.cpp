@@ -30,12 +30,10 @@ void initThreadRecords(ThreadRecord *records, int count) {
   for (int i = 0; i < count; i++) {
     ThreadRecord *t = &records[i];
     PT_CHECK(pthread_mutex_init(&t->wake.mutex, nullptr));
-    PT_CHECK(pthread_cond_init(&t->wake.cond, nullptr));
     t->wake.status = WAKE_IDLE;
     t->wake.waiters = 0;
     t->wake.children = nullptr;
     PT_CHECK(pthread_mutex_init(&t->children.mutex, nullptr));
-    PT_CHECK(pthread_cond_init(&t->children.cond, nullptr));
     t->children.count.store(0);
     t->children.waiters = 0;
     t->holdsSplitUnit = 0;
@@ -45,14 +43,11 @@ void initThreadRecords(ThreadRecord *records, int count) {
 
 void initIdleRing(IdleRing *ring) {
   PT_CHECK(pthread_mutex_init(&ring->mutex, nullptr));
-  PT_CHECK(pthread_cond_init(&ring->cond, nullptr));
   ring->head = ring->tail = ring->waiters = 0;
 }
 
 int semInit(Semaphore *s, int count) {
   int ret = pthread_mutex_init(&s->mutex, nullptr);
-  if (ret) return ret;
-  ret = pthread_cond_init(&s->cond, nullptr);
   if (ret) return ret;
   s->waiters = 0;
   s->count.store(count);
@@ -72,7 +67,7 @@ static bool countUp(Semaphore *s) {
   return wake;
 }
 
-int semPost(Semaphore *s) { return countUp(s) ? pthread_cond_signal(&s->cond) : 0; }
+int semPost(Semaphore *s) { return countUp(s) ? conditionSignal(&s->cond) : 0; }
 
 int semTryWait(Semaphore *s) {
   int ret = pthread_mutex_lock(&s->mutex);
@@ -90,7 +85,7 @@ int semWait(Semaphore *s) {
   int ret = pthread_mutex_lock(&s->mutex);
   if (ret) return ret;
   s->waiters++;
-  while (s->count.load(std::memory_order_relaxed) <= 0) PT_CHECK(pthread_cond_wait(&s->cond, &s->mutex));
+  while (s->count.load(std::memory_order_relaxed) <= 0) PT_CHECK(conditionWait(&s->cond, &s->mutex));
   s->count.fetch_sub(1, std::memory_order_relaxed);
   s->waiters--;
   return pthread_mutex_unlock(&s->mutex);
@@ -103,7 +98,7 @@ static void semAdjust(Semaphore *s, int delta) {
   s->count.fetch_add(delta, std::memory_order_relaxed);
   const bool wake = delta > 0 && s->waiters > 0;
   PT_CHECK(pthread_mutex_unlock(&s->mutex));
-  if (wake) PT_CHECK(pthread_cond_broadcast(&s->cond));
+  if (wake) PT_CHECK(conditionBroadcast(&s->cond));
 }
 
 bool idleRingEmpty(const IdleRing *ring) { return ring->head == ring->tail; }
@@ -118,7 +113,7 @@ void ringJoin(int i) {
   idleRing.ring[idleRing.tail] = i;
   idleRing.tail = (idleRing.tail + 1) % MAX_THREAD_RECORDS;
   PT_CHECK(pthread_mutex_unlock(&idleRing.mutex));
-  if (wake) PT_CHECK(pthread_cond_broadcast(&idleRing.cond));
+  if (wake) PT_CHECK(conditionBroadcast(&idleRing.cond));
 }
 
 // Takes an idle helper whose id is below recordLimit. Helpers above the limit
@@ -138,7 +133,7 @@ int ringTake() {
         return h;
       }
     }
-    PT_CHECK(pthread_cond_wait(&idleRing.cond, &idleRing.mutex));
+    PT_CHECK(conditionWait(&idleRing.cond, &idleRing.mutex));
   }
 }
 
@@ -159,7 +154,7 @@ void waitHelpersIdle() {
   if (helperCount == 0) return;
   PT_CHECK(pthread_mutex_lock(&idleRing.mutex));
   idleRing.waiters++;
-  while (ringSize(&idleRing) < helperCount) PT_CHECK(pthread_cond_wait(&idleRing.cond, &idleRing.mutex));
+  while (ringSize(&idleRing) < helperCount) PT_CHECK(conditionWait(&idleRing.cond, &idleRing.mutex));
   idleRing.waiters--;
   PT_CHECK(pthread_mutex_unlock(&idleRing.mutex));
   // Back in the ring is not quite done: wait until each has returned its unit.
@@ -178,7 +173,7 @@ void wakeHelper(WakeRecord *w, Semaphore *children) {
   PT_CHECK(pthread_mutex_unlock(&children->mutex));
   const bool wake = w->waiters > 0;
   PT_CHECK(pthread_mutex_unlock(&w->mutex));
-  if (wake) PT_CHECK(pthread_cond_signal(&w->cond));
+  if (wake) PT_CHECK(conditionSignal(&w->cond));
 }
 
 void waitForChildren(Semaphore *children) {
@@ -186,7 +181,7 @@ void waitForChildren(Semaphore *children) {
   if (children->count.load(std::memory_order_relaxed) > 0) {
     children->waiters++;
     while (children->count.load(std::memory_order_relaxed) > 0)
-      PT_CHECK(pthread_cond_wait(&children->cond, &children->mutex));
+      PT_CHECK(conditionWait(&children->cond, &children->mutex));
     children->waiters--;
   }
   PT_CHECK(pthread_mutex_unlock(&children->mutex));
@@ -208,8 +203,8 @@ void finishJob(int i, Semaphore *unit, Semaphore *children) {
   // woken thread preempt this one, which then must not hold up the other.
   const bool unitWaiter = countUp(unit);
   const bool lastChild = children && childLeaves(children);
-  if (lastChild) PT_CHECK(pthread_cond_signal(&children->cond));
-  if (unitWaiter) PT_CHECK(pthread_cond_signal(&unit->cond));
+  if (lastChild) PT_CHECK(conditionSignal(&children->cond));
+  if (unitWaiter) PT_CHECK(conditionSignal(&unit->cond));
   statsEnter(i, WAIT_IDLE);  // before a splitter can take it from the ring
   ringJoin(i);
 }
@@ -230,7 +225,7 @@ void setThreadCount(int n) {
   semAdjust(&semaphoreB, semaphoreBUnits(count) - semaphoreBUnits(oldCount));
   // A raised limit may unblock a splitter waiting for a usable id.
   PT_CHECK(pthread_mutex_lock(&idleRing.mutex));
-  if (idleRing.waiters > 0) PT_CHECK(pthread_cond_broadcast(&idleRing.cond));
+  if (idleRing.waiters > 0) PT_CHECK(conditionBroadcast(&idleRing.cond));
   PT_CHECK(pthread_mutex_unlock(&idleRing.mutex));
 }
 

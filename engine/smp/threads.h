@@ -16,13 +16,14 @@
 
 #include "engine/board/position.h"
 #include "engine/search/parallel.h"
+#include "platform/condition.h"
 #include "platform/platform.h"
 
 struct alignas(CACHE_LINE_BYTES) Semaphore {
   std::atomic<int> count;  // read without the lock by the split decision
   int waiters;
   pthread_mutex_t mutex;
-  pthread_cond_t cond;
+  PlatformCondition cond;
 };
 
 struct alignas(CACHE_LINE_BYTES) IdleRing {
@@ -31,7 +32,7 @@ struct alignas(CACHE_LINE_BYTES) IdleRing {
   int tail;
   int waiters;
   pthread_mutex_t mutex;
-  pthread_cond_t cond;
+  PlatformCondition cond;
 };
 
 // WakeRecord::status values.
@@ -41,7 +42,7 @@ struct alignas(CACHE_LINE_BYTES) WakeRecord {
   int status;  // WakeStatus
   int waiters;
   pthread_mutex_t mutex;
-  pthread_cond_t cond;
+  PlatformCondition cond;
   Semaphore *children;
 };
 
