@@ -11,7 +11,7 @@
 
 namespace {
 
-inline uint64_t bitOf(int sq) { return squareBit[sq88To64[sq]]; }
+inline uint64_t bitOf(int sq) { return squareBit88[sq]; }  // one look-up for a 0x88 square
 inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
 // The castling right that belongs to a corner square (its rook's home).
 struct CornerRights {
