@@ -103,6 +103,7 @@ void lowerPawnCount(Board *b, int s, int F) {
 // Cannot-win flags from the live counts after a capture.
 void bareMaterialFlags(Board *b, Position *c) {
   const PieceKind *k = b->kinds;
+  if (k[WHITE_PAWN].count != 0 && k[BLACK_PAWN].count != 0) return;  // neither side is bare
   auto bare = [](int pawns, int knights, int bishops, int rooks, int queens, int enemyPawns) {
     return pawns == 0 && rooks == 0 && queens == 0 &&
            (bishops + knights <= 1 || (bishops == 0 && knights <= 2 && enemyPawns == 0));
