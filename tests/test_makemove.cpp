@@ -472,6 +472,25 @@ TEST_F(MakeMove, OpenFileRookBonus) {
   EXPECT_EQ(gameBoard.at(square("a1"))->value, 0);
 }
 
+TEST_F(MakeMove, OnlyRooksStandingOnAFileAreRevaluedWhenItOpens) {
+  Position *p = at("3rk3/b2p4/4N3/8/3R4/8/8/4K3 b - -");
+  gameBoard.prepared.data.openFileRookBonus = 9;
+  PieceRecord *white = gameBoard.at(square("d4"));
+  PieceRecord *black = gameBoard.at(square("d8"));
+  int blackBefore = black->value;
+  auto before = std::make_unique<Board>(gameBoard);
+  makeMove(p, word("a7d4"), p + 1);  // the white rook is taken on the d-file
+  int whiteTaken = white->value;
+  makeMove(p + 1, word("e1f1"), p + 2);
+  makeMove(p + 2, word("d7e6"), p + 3);  // the d-file opens
+  EXPECT_EQ(black->value, blackBefore + 9);
+  EXPECT_EQ(white->value, whiteTaken);  // off the board, on no file
+  for (int i = 3; i >= 1; i--) unmakeMove(p + i);
+  EXPECT_EQ(black->value, blackBefore);
+  Walker w{false};
+  w.expectSameBoard(*before, gameBoard);
+}
+
 TEST_F(MakeMove, CastlingMovesTheRookAndUnmakeReturnsIt) {
   Position *p = at("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
   auto before = std::make_unique<Board>(gameBoard);

@@ -46,8 +46,9 @@ int revalueFileRooks(Board *b, int F) {
   int a = 0;
   for (int i = 0; i < 4; i++) {
     PieceRecord *r = &b->pieces[records[i]];
-    // a free or captured record (square 12 or square + 8) is not on any file
-    if (r->colour == 0 || !onBoard(r->square) || fileOf(r->square) != F) continue;
+    // a free record (square 12) or a captured one (square + 8) is off the
+    // board; with the rank bits cleared one test asks "on the board and on file F"
+    if ((r->square & ~0x70) != F) continue;
     int v = rookValue(b, r);
     a += (r->colour > 0 ? 1 : -1) * (v - r->value);
     r->value = v;
