@@ -326,6 +326,22 @@ TEST_F(MakeMove, BareMaterialFlagsAfterCaptures) {
   unmakeMove(p + 1);
 }
 
+TEST_F(MakeMove, BareMaterialFlagsWhenOnlyOneSideKeepsPawns) {
+  // Black is left with a bare king while White still has a pawn
+  Position *p = at("4k3/8/8/8/8/8/3r3P/1NN1K3 w - -");
+  p->statusFlags &= ~0x60;
+  makeMove(p, word("b1d2"), p + 1);
+  EXPECT_FALSE(p[1].statusFlags & 0x20);
+  EXPECT_TRUE(p[1].statusFlags & 0x40);
+  unmakeMove(p + 1);
+  // with pawns on both sides neither side is bare
+  p = at("4k3/7p/8/8/8/8/3r3P/1N2K3 w - -");
+  p->statusFlags &= ~0x60;
+  makeMove(p, word("b1d2"), p + 1);
+  EXPECT_FALSE(p[1].statusFlags & 0x60);
+  unmakeMove(p + 1);
+}
+
 TEST_F(MakeMove, MaterialReachingZero) {
   Position *p = at("4k3/8/8/8/8/8/3n4/4K3 w - -");
   makeMove(p, word("e1d2"), p + 1);
@@ -456,6 +472,25 @@ TEST_F(MakeMove, OpenFileRookBonus) {
   EXPECT_EQ(gameBoard.at(square("a1"))->value, 0);
 }
 
+TEST_F(MakeMove, OnlyRooksStandingOnAFileAreRevaluedWhenItOpens) {
+  Position *p = at("3rk3/b2p4/4N3/8/3R4/8/8/4K3 b - -");
+  gameBoard.prepared.data.openFileRookBonus = 9;
+  PieceRecord *white = gameBoard.at(square("d4"));
+  PieceRecord *black = gameBoard.at(square("d8"));
+  int blackBefore = black->value;
+  auto before = std::make_unique<Board>(gameBoard);
+  makeMove(p, word("a7d4"), p + 1);  // the white rook is taken on the d-file
+  int whiteTaken = white->value;
+  makeMove(p + 1, word("e1f1"), p + 2);
+  makeMove(p + 2, word("d7e6"), p + 3);  // the d-file opens
+  EXPECT_EQ(black->value, blackBefore + 9);
+  EXPECT_EQ(white->value, whiteTaken);  // off the board, on no file
+  for (int i = 3; i >= 1; i--) unmakeMove(p + i);
+  EXPECT_EQ(black->value, blackBefore);
+  Walker w{false};
+  w.expectSameBoard(*before, gameBoard);
+}
+
 TEST_F(MakeMove, CastlingMovesTheRookAndUnmakeReturnsIt) {
   Position *p = at("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
   auto before = std::make_unique<Board>(gameBoard);
@@ -473,6 +508,32 @@ TEST_F(MakeMove, CastlingMovesTheRookAndUnmakeReturnsIt) {
   EXPECT_EQ(p[2].statusFlags & 0x1E, 0);
   updateHashKey(p + 2);
   EXPECT_EQ(p[2].key, computeKey(p + 2));
+  unmakeMove(p + 2);
+  unmakeMove(p + 1);
+  Walker w{false};
+  w.expectSameBoard(*before, gameBoard);
+}
+
+TEST_F(MakeMove, CastlingToTheOtherSides) {
+  Position *p = at("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  auto before = std::make_unique<Board>(gameBoard);
+  struct Case {
+    const char *move, *corner, *rookTo;
+    int rookCode;
+  } cases[] = {{"e1c1", "a1", "d1", WHITE_ROOK}, {"e8g8", "h8", "f8", BLACK_ROOK}};
+  for (int i = 0; i < 2; i++) {
+    const Case &c = cases[i];
+    Position *child = p + i + 1;
+    makeMove(p + i, word(c.move), child);
+    EXPECT_TRUE(isSpecialMove(child)) << c.move;
+    EXPECT_EQ(gameBoard.at(square(c.rookTo))->desc.code, c.rookCode) << c.move;
+    EXPECT_EQ(gameBoard.at(square(c.corner)), &gameBoard.sentinel) << c.move;
+    // the castling side's men, as the child sees them: the rook moved with the king
+    uint64_t rookSquares = squareBit88[square(c.corner)] | squareBit88[square(c.rookTo)];
+    EXPECT_EQ(child->enemyBits & rookSquares, squareBit88[square(c.rookTo)]) << c.move;
+    expectConsistent(child);
+  }
+  EXPECT_EQ(p[2].statusFlags & 0x1E, 0);
   unmakeMove(p + 2);
   unmakeMove(p + 1);
   Walker w{false};

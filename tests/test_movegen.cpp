@@ -122,6 +122,25 @@ TEST_F(MoveGen, CapturesOfOnePieceAscendBySquare) {
   EXPECT_EQ(c, (V{"d4c3", "d4e3", "d4c4", "d4e4", "d4c5", "d4e5"}));
 }
 
+TEST_F(MoveGen, PawnCapturesComeInFileOrderOfEachSide) {
+  // White: the capture towards the a-file first; Black: towards the h-file first
+  Position *w = at("4k3/8/8/2n1n3/3P4/8/8/4K3 w - -");
+  EXPECT_EQ(captures(w), (V{"d4c5", "d4e5"}));
+  Position *b = at("4k3/8/8/3p4/2N1N3/8/8/4K3 b - -");
+  EXPECT_EQ(captures(b), (V{"d5e4", "d5c4"}));
+  // a push to the seventh rank comes before both captures
+  Position *s = at("4k3/2n1n3/3P4/8/8/8/8/4K3 w - -");
+  EXPECT_EQ(captures(s), (V{"d6d7", "d6c7", "d6e7"}));
+}
+
+TEST_F(MoveGen, EdgePawnsCaptureOnlyOntoTheNextFile) {
+  // men on the far edge of the pawn's own rank or of the next one are not attacked
+  Position *w = at("4k3/8/8/1n5n/P6n/8/8/4K3 w - -");
+  EXPECT_EQ(captures(w), (V{"a4b5"}));
+  Position *b = at("4k3/8/8/N6p/6N1/N7/8/4K3 b - -");
+  EXPECT_EQ(captures(b), (V{"h5g4"}));
+}
+
 // ---- ordering ----
 
 TEST_F(MoveGen, CaptureOrderByVictimRecaptureAndThreat) {
@@ -233,6 +252,29 @@ TEST_F(MoveGen, PickerStagesAndCandidates) {
   for (int i = 0; i < n; i++) generated.insert(text(q->moveList[i]));
   EXPECT_EQ(generated, picked);
   EXPECT_EQ(pickMove(p, &seen), NO_MOVE);
+}
+
+TEST_F(MoveGen, PickerSkipsOnlyTheRememberedMoveAmongThoseSharingItsFilterBit) {
+  Position *p = at("4k3/8/8/8/8/8/8/R3K3 w - -");
+  p->lastMove = NO_MOVE;
+  p->pendingThreat = NO_MOVE;
+  resetPicker(p);
+  // a3 and a7 fold onto the same filter bit: the filter alone cannot tell them apart
+  ASSERT_EQ(pickerFilterBit(word("a1a3")), pickerFilterBit(word("a1a7")));
+  PickerMemory seen;
+  clearPickerMemory(&seen);
+  pushMove(p, word("a1a7"));
+  V all = pickAll(p, &seen);
+  EXPECT_EQ(all[0], "a1a7");
+  EXPECT_EQ(std::count(all.begin(), all.end(), "a1a7"), 1);
+  EXPECT_EQ(std::count(all.begin(), all.end(), "a1a3"), 1);
+  // a cleared memory forgets the candidate
+  resetPicker(p);
+  clearPickerMemory(&seen);
+  EXPECT_EQ(seen.filter, 0u);
+  V again = pickAll(p, &seen);
+  EXPECT_EQ(std::count(again.begin(), again.end(), "a1a7"), 1);
+  EXPECT_EQ(again.size(), all.size());  // the candidate came once either way
 }
 
 TEST_F(MoveGen, PickerCapturesOnlyNode) {

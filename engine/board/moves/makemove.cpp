@@ -11,7 +11,7 @@
 
 namespace {
 
-inline uint64_t bitOf(int sq) { return squareBit[sq88To64[sq]]; }
+inline uint64_t bitOf(int sq) { return squareBit88[sq]; }  // one look-up for a 0x88 square
 inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
 // The castling right that belongs to a corner square (its rook's home).
 struct CornerRights {
@@ -46,8 +46,9 @@ int revalueFileRooks(Board *b, int F) {
   int a = 0;
   for (int i = 0; i < 4; i++) {
     PieceRecord *r = &b->pieces[records[i]];
-    // a free or captured record (square 12 or square + 8) is not on any file
-    if (r->colour == 0 || !onBoard(r->square) || fileOf(r->square) != F) continue;
+    // a free record (square 12) or a captured one (square + 8) is off the
+    // board; with the rank bits cleared one test asks "on the board and on file F"
+    if ((r->square & ~0x70) != F) continue;
     int v = rookValue(b, r);
     a += (r->colour > 0 ? 1 : -1) * (v - r->value);
     r->value = v;
@@ -103,6 +104,7 @@ void lowerPawnCount(Board *b, int s, int F) {
 // Cannot-win flags from the live counts after a capture.
 void bareMaterialFlags(Board *b, Position *c) {
   const PieceKind *k = b->kinds;
+  if (k[WHITE_PAWN].count != 0 && k[BLACK_PAWN].count != 0) return;  // neither side is bare
   auto bare = [](int pawns, int knights, int bishops, int rooks, int queens, int enemyPawns) {
     return pawns == 0 && rooks == 0 && queens == 0 &&
            (bishops + knights <= 1 || (bishops == 0 && knights <= 2 && enemyPawns == 0));
@@ -132,6 +134,11 @@ PieceKind *promotionKind(Board *b, Move move, int colour) {
   return &b->kinds[t == 0xF0 ? BLACK_ROOK : t == 0xE0 ? BLACK_BISHOP : BLACK_KNIGHT];
 }
 
+// A castling king's move from `from` to `to`: its rook's corner and the square
+// the rook stands on after the castling.
+inline int castlingRookHome(int from, int to) { return to - from == 2 ? to + 1 : to - 2; }
+inline int castlingRookSquare(int from, int to) { return to - from == 2 ? to - 1 : to + 1; }
+
 // Moves a castling rook on the board (record, square array and the mover's bits).
 inline void moveRook(Board *b, int from, int to) {
   PieceRecord *r = b->squares()[from];
@@ -143,6 +150,43 @@ inline void moveRook(Board *b, int from, int to) {
 inline void relink(PieceRecord *p) {
   p->prev->next = p;
   p->next->prev = p;
+}
+
+// The rare steps of make-move, out of line: kept inline they would make every
+// move pay the register saves they need.
+
+// The promoting pawn (already on its last-rank square) becomes the new kind.
+__attribute__((noinline)) void promote(const Position *P, Move move, Position *C, PieceRecord *m) {
+  Board *b = P->pg;
+  int from = moveFrom(move), to = realTo(move);
+  PieceKind *oldKind = m->kind;
+  PieceKind *newKind = promotionKind(b, move, m->colour);
+  oldKind->count--;
+  C->nodeFlags |= NODE_SPECIAL_MOVE;
+  if (b->material == 0) C->nodeFlags |= NODE_MATERIAL_ZERO;
+  newKind->count++;
+  m->kind = newKind;
+  m->desc = *newKind;
+  int newValue = newKind->squareTable[to] + newKind->currentValue;
+  C->score += m->value - newValue;
+  m->value = newValue;
+  b->material += newKind->middlegameValue;
+  C->score -= pawnLeavesFile(b, P->side, fileOf(from));
+  C->enemyPawnBits &= ~bitOf(from);
+}
+
+// The rook's half of a castling (the king already on `to`).
+__attribute__((noinline)) void castleRook(Position *C, int from, int to) {
+  Board *b = C->pg;
+  int rookFrom = castlingRookHome(from, to);
+  int rookTo = castlingRookSquare(from, to);
+  PieceRecord *r = b->squares()[rookFrom];
+  moveRook(b, rookFrom, rookTo);
+  C->enemyBits = (C->enemyBits & ~bitOf(rookFrom)) | bitOf(rookTo);
+  C->nodeFlags |= NODE_SPECIAL_MOVE;
+  int v = rookValue(b, r);
+  C->score += r->value - v;
+  r->value = v;
 }
 
 }  // namespace
@@ -268,20 +312,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
   switch (moverKind) {
     case PAWN: {
       if (isLastRank(to)) {
-        PieceKind *oldKind = m->kind;
-        PieceKind *newKind = promotionKind(b, move, m->colour);
-        oldKind->count--;
-        C->nodeFlags |= NODE_SPECIAL_MOVE;
-        if (b->material == 0) C->nodeFlags |= NODE_MATERIAL_ZERO;
-        newKind->count++;
-        m->kind = newKind;
-        m->desc = *newKind;
-        int newValue = newKind->squareTable[to] + newKind->currentValue;
-        C->score += m->value - newValue;
-        m->value = newValue;
-        b->material += newKind->middlegameValue;
-        C->score -= pawnLeavesFile(b, P->side, fileOf(from));
-        C->enemyPawnBits &= ~bitOf(from);
+        promote(P, move, C, m);
       } else {
         C->enemyPawnBits = (C->enemyPawnBits | bitOf(to)) & ~bitOf(from);
         if (to - from == 32 * P->side) {
@@ -304,18 +335,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       break;
     }
     case KING: {
-      int rookFrom = -1, rookTo = -1;
-      if (to - from == 2) rookFrom = to + 1, rookTo = to - 1;
-      else if (to - from == -2) rookFrom = to - 2, rookTo = to + 1;
-      if (rookFrom >= 0) {
-        PieceRecord *r = sq[rookFrom];
-        moveRook(b, rookFrom, rookTo);
-        C->enemyBits = (C->enemyBits & ~bitOf(rookFrom)) | bitOf(rookTo);
-        C->nodeFlags |= NODE_SPECIAL_MOVE;
-        int v = rookValue(b, r);
-        C->score += r->value - v;
-        r->value = v;
-      }
+      if (to - from == 2 || to - from == -2) castleRook(C, from, to);
       C->statusFlags &= P->side > 0 ? ~CASTLE_WHITE : ~CASTLE_BLACK;
       break;
     }
@@ -348,12 +368,10 @@ void unmakeMove(Position *C) {
   if (C->nodeFlags & NODE_SPECIAL_MOVE) {
     int kind = m->desc.kind;
     if (kind == KING) {
-      int rookFrom = -1, rookTo = -1;
-      if (to - from == 2) rookFrom = to - 1, rookTo = to + 1;
-      else if (to - from == -2) rookFrom = to + 1, rookTo = to - 2;
-      if (rookFrom >= 0) {
+      if (to - from == 2 || to - from == -2) {
+        int rookFrom = castlingRookSquare(from, to);
         PieceRecord *r = sq[rookFrom];
-        moveRook(b, rookFrom, rookTo);
+        moveRook(b, rookFrom, castlingRookHome(from, to));
         r->value = rookValue(b, r);
       }
     } else if (kind == PAWN) {

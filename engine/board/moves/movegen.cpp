@@ -16,6 +16,15 @@ inline void pushSet(Position *pos, int from, uint64_t set) {
   for (; set; set &= set - 1) pushMove(pos, makeMoveWord(from, sq64To88[lowestBit(set)]));
 }
 
+// The same, highest bit first.
+inline void pushSetFromTop(Position *pos, int from, uint64_t set) {
+  while (set) {
+    int s = highestBit(set);
+    pushMove(pos, makeMoveWord(from, sq64To88[s]));
+    set ^= squareBit[s];
+  }
+}
+
 // Pushes the three under-promotions (rook, bishop, knight) onto `to`; the
 // to-square lies one, two or three ranks beyond the last rank.
 inline void pushUnderPromotions(Position *pos, int from, int to, int ahead) {
@@ -74,13 +83,11 @@ void genCaptures(Position *pos) {
       case BLACK_KNIGHT: pushSet(pos, from, knightAttacks[f64] & enemy); break;
       case WHITE_PAWN:
         if (from > 79 && b->at(from + 16) == end) pushMove(pos, makeMoveWord(from, from + 16));
-        if (b->at(from + 15)->colour < 0) pushMove(pos, makeMoveWord(from, from + 15));
-        if (b->at(from + 17)->colour < 0) pushMove(pos, makeMoveWord(from, from + 17));
+        pushSet(pos, from, whitePawnAttacks[f64] & enemy);  // the capture towards the a-file first
         break;
       case BLACK_PAWN:
         if (from < 48 && b->at(from - 16) == end) pushMove(pos, makeMoveWord(from, from - 16));
-        if (b->at(from - 15)->colour > 0) pushMove(pos, makeMoveWord(from, from - 15));
-        if (b->at(from - 17)->colour > 0) pushMove(pos, makeMoveWord(from, from - 17));
+        pushSetFromTop(pos, from, blackPawnAttacks[f64] & enemy);  // the capture towards the h-file first
         break;
       default: platformAssertFailed("FALSE", __FILE__, __LINE__);
     }

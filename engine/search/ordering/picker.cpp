@@ -28,10 +28,22 @@ void sortAscending(KeyedMove *e, int n) {
   }
 }
 
-bool remembered(const PickerMemory *seen, Move m) {
+// These two are kept out of line so that the picker stays small enough to be inlined.
+__attribute__((noinline)) bool listed(const PickerMemory *seen, Move m) {
   for (int i = 0; i < seen->count; i++)
     if (seen->moves[i] == m) return true;
   return false;
+}
+
+__attribute__((noinline)) void remember(PickerMemory *seen, Move m) {
+  if (seen->count == PICKER_MEMORY_SIZE) return;
+  seen->moves[seen->count++] = m;
+  seen->filter |= pickerFilterBit(m);
+}
+
+// Most generated moves are told apart by the filter alone.
+inline bool remembered(const PickerMemory *seen, Move m) {
+  return (seen->filter & pickerFilterBit(m)) && listed(seen, m);
 }
 
 inline bool isLiveOwnPiece(const Position *pos, const PieceRecord *p) {
@@ -157,7 +169,7 @@ Move pickMove(Position *pos, PickerMemory *seen) {
     if (pos->moveCursor <= pos->moveList && !nextPickerStage(pos)) return NO_MOVE;
     Move m = *--pos->moveCursor;
     if (pos->pickerStage == 0) {  // a candidate pushed before generation
-      if (seen && seen->count < PICKER_MEMORY_SIZE) seen->moves[seen->count++] = m;
+      if (seen) remember(seen, m);
       return m;
     }
     if (seen && remembered(seen, m)) continue;

@@ -12,8 +12,14 @@ constexpr int PICKER_MEMORY_SIZE = 32;
 struct PickerMemory {
   Move moves[PICKER_MEMORY_SIZE];
   int count;
+  uint64_t filter;  // a bit per remembered move (pickerFilterBit): clear means never remembered
 };
-inline void clearPickerMemory(PickerMemory *m) { m->count = 0; }
+// The filter bit of a move: its to-byte folded to six bits.
+inline uint64_t pickerFilterBit(Move m) { return 1ull << ((m >> 8) & 63); }
+inline void clearPickerMemory(PickerMemory *m) {
+  m->count = 0;
+  m->filter = 0;
+}
 // The staged picker: next pseudo-legal move of the position, NO_MOVE when done.
 // Stages: 0 generate captures, 1 take captures, 3 quiet moves, 4 finished.
 Move pickMove(Position *pos, PickerMemory *seen);
