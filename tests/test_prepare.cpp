@@ -258,6 +258,37 @@ TEST_F(PrepareTest, ResetReleasesTheSaveSlots) {
   EXPECT_TRUE(allSaveSlotsFree());
 }
 
+// A slot filled after a move and restored after the child's re-preparation
+// leaves the board exactly as the move left it, for a capture that changes the
+// phase (every kind's value) and a quiet pawn move (pawn terms and marks).
+TEST_F(PrepareTest, SaveSlotUndoesARepreparation) {
+  struct Case {
+    const char *fen, *from, *to;
+  };
+  const Case cases[] = {{"r1b1k2r/ppp2ppp/2n5/3q4/3P4/2N5/PPP2PPP/R2QKB1R w KQkq -", "c3", "d5"},
+                        {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", "d2", "d4"}};
+  static Position child;
+  static Board afterMove;
+  for (const Case &c : cases) {
+    Position *root = setFen(c.fen);
+    prepare(root, 1);
+    initPosition(&child, b());
+    makeMove(root, makeMoveWord(sq(c.from), sq(c.to)), &child);
+    std::memcpy((void *)&afterMove, (const void *)b(), sizeof afterMove);
+    int slot = claimSaveSlot(b());
+    ASSERT_GE(slot, 0);
+    fillSaveSlot(slot, b());
+    prepare(&child, 0);
+    EXPECT_NE(std::memcmp((const void *)&afterMove, (const void *)b(), sizeof afterMove), 0) << c.fen;
+    restoreSaveSlot(slot, b());
+    freeSaveSlot(slot);
+    EXPECT_EQ(std::memcmp((const void *)&afterMove, (const void *)b(), sizeof afterMove), 0) << c.fen;
+    for (int i = 0; i < 33; i++) EXPECT_EQ(b()->pieces[i].value, afterMove.pieces[i].value) << c.fen << " record " << i;
+    for (int k = 0; k < 13; k++) EXPECT_EQ(b()->kinds[k].currentValue, afterMove.kinds[k].currentValue) << c.fen << " code " << k;
+    unmakeMove(&child);
+  }
+}
+
 // ======================= phase and driver =======================
 
 TEST_F(PrepareTest, StartPosition) {
