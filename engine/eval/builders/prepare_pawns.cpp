@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr uint64_t FILE_A = 0x0101010101010101ULL;
-constexpr uint64_t FILE_H = FILE_A << 7;
-
 inline void lower(int32_t &x, int v) { if (v < x) x = v; }
 inline void raise(int32_t &x, int v) { if (v > x) x = v; }
 
