@@ -477,6 +477,38 @@ TEST_F(PrepareTest, PawnRecordsSpansAndPassedSegments) {
   for (int r = 0; r < 8; r++) EXPECT_EQ(b()->white.pawnTerms[r * 16 + 4], (r >= 1 && r <= 5) ? w : 0) << r;
 }
 
+// Spans reach two squares past the pawn unless an enemy pawn holds or attacks
+// the way; the widened sets run from the enemy spans back to (not onto) the
+// enemy's first rank, up to the first square the own pawns hold or attack.
+TEST_F(PrepareTest, PawnSpansAndWidenedAttackSets) {
+  auto set = [](std::initializer_list<const char *> names) {
+    uint64_t s = 0;
+    for (const char *n : names) s |= bit88(sq(n));
+    return s;
+  };
+  setFen("4k3/8/8/8/8/8/P7/4K3 w - -");  // a free a2 pawn
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"b3", "b4", "b5"}));
+  EXPECT_EQ(d().pawnSpanBits[1], 0u);
+  EXPECT_EQ(d().wideAttacks[0], set({"b3"}));
+  EXPECT_EQ(d().wideAttacks[1], set({"b2", "b3", "b4", "b5"}));
+
+  setFen("4k3/8/8/8/3p4/8/4P3/4K3 w - -");  // e2 and d4 stop each other at once
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"d3", "f3"}));
+  EXPECT_EQ(d().pawnSpanBits[1], set({"c3", "e3"}));
+  EXPECT_EQ(d().wideAttacks[0], set({"d3", "f3", "c3", "c4", "c5", "c6", "c7", "e3", "e4", "e5", "e6", "e7"}));
+  EXPECT_EQ(d().wideAttacks[1], set({"c3", "e3", "d3", "d2", "f3", "f2"}));
+
+  setFen("4k3/8/8/1p6/8/P7/P7/4K3 w - -");  // a2 behind a3: a3 spans on until b5 attacks a4
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"b3", "b4"}));
+  EXPECT_EQ(d().pawnSpanBits[1], set({"a4", "c4"}));
+}
+
 TEST_F(PrepareTest, TrappedPiecesLoseOnTheirSquareOnly) {
   setFen("4k3/8/Bp6/8/8/8/8/4K3 w - -");
   std::memset(&b()->prepared, 0, sizeof b()->prepared);
