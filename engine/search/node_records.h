@@ -19,15 +19,18 @@ inline bool answersThreat(const Position *pos, int from, int to, bool enPassant)
   if (step == 0 || stepByDifference(to - attacker) != step) return false;
   return to == target || stepByDifference(target - to) == step;
 }
-// Is the move an e.p. capture in this position?
+// Is the move an e.p. capture in this position? (The node's e.p. flag, rarely
+// set, is tested first: it fails at once for almost every move.)
 inline bool isEnPassant(const Position *pos, const PieceRecord *mover, int to) {
-  return mover->desc.kind == PAWN && (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare &&
+  return (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare && mover->desc.kind == PAWN &&
          isEmpty(pieceOn(pos->pg, to)) && fileOf(to) != fileOf(mover->square);
 }
-// Gain of a move by the mover's prepared table plus the value taken.
+// Gain of a move by the mover's prepared table plus the value taken. (The
+// target's value is read either way, so that the choice needs no branch.)
 inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecord *target) {
   const int16_t *t = mover->kind->squareTable;
-  return t[to] - t[from] + (isEmpty(target) ? 0 : target->value);
+  const int taken = target->value;
+  return t[to] - t[from] + (isEmpty(target) ? 0 : taken);
 }
 
 // A child record that has never been used: killers empty, no threat, no table entry.
