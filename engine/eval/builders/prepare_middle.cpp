@@ -162,21 +162,24 @@ void kingZone(Build &c, int side) {
   }
 }
 
+// What a passed segment's file gives each of its squares: the central files'
+// deduction, and whether enemy pawns stand on the file or (on an edge file)
+// beside it, which costs with queens and rich material.
+struct PassedFile {
+  int central;
+  bool opposed;
+};
+
 // The terms of a square s on the passed segment of its file for side.
-void passedSquare(Build &c, int s, int side) {
+void passedSquare(Build &c, int s, int side, PassedFile pf) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
-  int f = fileOf(s);
   int r = side > 0 ? rankOf(s) : 7 - rankOf(s);
   int16_t *pawnTable = c.t[side > 0 ? WP : BP];
   const int32_t *pt = d.passedTable;
-  int v = pt[r];
+  int v = pt[r] - pf.central;
   if (inSet(d.wideAttacks[sideIndex(-side)], s)) v += passedProtected;
-  if (f >= 2 && f <= 5) v -= 2 * passedCentral;
-  if (c.queensRich) {
-    int probe = f == 0 ? 1 : f == 7 ? 6 : f;
-    if (pawnsOnFile(b, -side, f) > 0 || (probe != f && pawnsOnFile(b, -side, probe) > 0)) v -= (pt[r] * 15 + 32) >> 6;
-  }
+  if (pf.opposed) v -= (pt[r] * 15 + 32) >> 6;
   addTo(pawnTable, s, v);
   if (r >= 3) headOf(b, side)->marks[s] |= 8;
   int e = (pt[r] * 25 + 32) >> 6;
@@ -206,7 +209,13 @@ void passedSquares(Build &c, int side) {
     int passedRank = pawnRecord(c.b, side, f)[2];
     int first = side > 0 ? std::max(passedRank, 0) : 0;
     int last = side > 0 ? 7 : std::min(passedRank, 7);
-    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side);
+    if (first > last) continue;
+    PassedFile pf{(f >= 2 && f <= 5) ? 2 * passedCentral : 0, false};
+    if (c.queensRich) {
+      int probe = f == 0 ? 1 : f == 7 ? 6 : f;
+      pf.opposed = pawnsOnFile(c.b, -side, f) > 0 || (probe != f && pawnsOnFile(c.b, -side, probe) > 0);
+    }
+    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side, pf);
   }
 }
 
