@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "engine/eval/prepare.h"
+
 namespace {
 
 constexpr int PIECE_RECORDS = sizeof(Board::pieces) / sizeof(PieceRecord);
@@ -28,7 +30,7 @@ struct SaveSlot {
 SaveSlot saveStack[MAX_SP];
 
 void saveState(SaveSlot *s, const Board *b) {
-  std::memcpy(&s->prepared, &b->prepared, sizeof s->prepared);
+  std::memcpy(&s->prepared, &b->prepared, PREPARED_BYTES);
   for (int i = 0; i < PIECE_RECORDS; i++) s->pieceValues[i] = b->pieces[i].value;
   for (int c = 0; c < PIECE_KINDS; c++) s->kindValues[c] = b->kinds[c].currentValue;
   std::memcpy(s->pawnTerms[0], b->white.pawnTerms, sizeof s->pawnTerms[0]);
@@ -41,7 +43,7 @@ void saveState(SaveSlot *s, const Board *b) {
 }
 
 void restoreState(const SaveSlot *s, Board *b) {
-  std::memcpy(&b->prepared, &s->prepared, sizeof s->prepared);
+  std::memcpy(&b->prepared, &s->prepared, PREPARED_BYTES);
   for (int i = 0; i < PIECE_RECORDS; i++) b->pieces[i].value = s->pieceValues[i];
   for (int c = 0; c < PIECE_KINDS; c++) b->kinds[c].currentValue = s->kindValues[c];
   std::memcpy(b->white.pawnTerms, s->pawnTerms[0], sizeof s->pawnTerms[0]);
