@@ -253,7 +253,6 @@ void squarePass(Build &c, int s) {
     if (r <= 5) addTo(t[BP], s, (adv * (6 - r)) >> 2);
   }
   addBishopColourTerms(t, d, s);
-  addBackwardPawnTerms(b, t, d, s);
   // rooks behind the pawns
   if (b->material < twoRooksTwoBishops) {
     const int32_t *w = pawnRecord(b, 1, f);
@@ -508,6 +507,7 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
   sparseSquareTerms(c);
+  addBackwardPawnTerms(b, c.t, d);
   passedSquares(c, 1);
   passedSquares(c, -1);
   kingZone(c, 1);

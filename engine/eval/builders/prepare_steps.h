@@ -78,8 +78,7 @@ void setFilePressure(Board *b, int backward, int isolated, int doubled, int open
 void rememberBishopColours(Board *b);
 
 // Pawn terms both builders give a square alike: pawns on the colour of a
-// side's single bishop, and backward pawns. (Inline: both run for every
-// square of every preparation.)
+// side's single bishop. (Inline: it runs for every square of every preparation.)
 inline void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s) {
   int f = fileOf(s), r = rankOf(s);
   if (f >= 1 && f <= 6) {
@@ -104,13 +103,11 @@ inline void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s
   }
 }
 
-inline void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s) {
-  int f = fileOf(s);
-  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
-    addTo(t[WP], s, -d.backwardPressure[1][f]);
-  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
-    addTo(t[BP], s, -d.backwardPressure[0][f]);
-}
+// Backward pawns: a square beside a file with own pawns that the enemy's
+// widened attacks do not reach. They only add, so they run over their square
+// sets right after a builder's square pass (which sets the promotion entries
+// first) and before anything reads the pawn tables.
+void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d);
 
 // A passed pawn's square s for side: the enemy minors in front of a pawn
 // standing there gain e; a pawn blocked by an enemy minor or pawn loses e.
