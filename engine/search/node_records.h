@@ -33,11 +33,34 @@ inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecor
   return t[to] - t[from] + (isEmpty(target) ? 0 : taken);
 }
 
+// A record's body is cleared or copied in blocks of at most 64 bytes: each
+// block compiles to a few plain stores, where one call for the whole body
+// becomes a string instruction whose start-up costs more than the work.
+constexpr size_t BODY_BLOCK = 64;
+template <size_t N>
+inline void clearBlocks(char *p) {
+  if constexpr (N > BODY_BLOCK) {
+    std::memset(p, 0, BODY_BLOCK);
+    clearBlocks<N - BODY_BLOCK>(p + BODY_BLOCK);
+  } else {
+    std::memset(p, 0, N);
+  }
+}
+template <size_t N>
+inline void copyBlocks(char *dst, const char *src) {
+  if constexpr (N > BODY_BLOCK) {
+    std::memcpy(dst, src, BODY_BLOCK);
+    copyBlocks<N - BODY_BLOCK>(dst + BODY_BLOCK, src + BODY_BLOCK);
+  } else {
+    std::memcpy(dst, src, N);
+  }
+}
+
 // A child record that has never been used: killers empty, no threat, no table entry.
 inline void initChildRecord(Position *c, Board *b) {
   // the move stack is only ever read below its cursor: it is left as it is
   static_assert(offsetof(Position, moveList) == 0, "the move stack leads the record");
-  std::memset((char *)c + sizeof c->moveList, 0, sizeof(Position) - sizeof c->moveList);
+  clearBlocks<sizeof(Position) - sizeof c->moveList>((char *)c + sizeof c->moveList);
   c->pg = b;
   c->moveCursor = c->quietStart = c->moveList;
   c->childKillers[0] = c->childKillers[1] = NO_MOVE;
@@ -62,7 +85,7 @@ inline void afterMake(const Position *node, Position *c) {
 }
 // Copy of a node's body into a scratch record with an empty move stack.
 inline void copyNode(Position *dst, const Position *src) {
-  std::memcpy((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY, sizeof(Position) - POSITION_BODY);
+  copyBlocks<sizeof(Position) - POSITION_BODY>((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY);
   dst->moveCursor = dst->quietStart = dst->moveList;
   dst->hashEntry = nullptr;
 }
