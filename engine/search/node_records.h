@@ -8,6 +8,7 @@
 #include "engine/board/position.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
+#include "platform/blocks.h"
 
 // A move that answers a recorded threat (threatMove: attacker square, target square).
 inline bool answersThreat(const Position *pos, int from, int to, bool enPassant) {
@@ -33,33 +34,11 @@ inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecor
   return t[to] - t[from] + (isEmpty(target) ? 0 : taken);
 }
 
-// A record's body is cleared or copied in blocks of at most 64 bytes: each
-// block compiles to a few plain stores, where one call for the whole body
-// becomes a string instruction whose start-up costs more than the work.
-constexpr size_t BODY_BLOCK = 64;
-template <size_t N>
-inline void clearBlocks(char *p) {
-  if constexpr (N > BODY_BLOCK) {
-    std::memset(p, 0, BODY_BLOCK);
-    clearBlocks<N - BODY_BLOCK>(p + BODY_BLOCK);
-  } else {
-    std::memset(p, 0, N);
-  }
-}
-template <size_t N>
-inline void copyBlocks(char *dst, const char *src) {
-  if constexpr (N > BODY_BLOCK) {
-    std::memcpy(dst, src, BODY_BLOCK);
-    copyBlocks<N - BODY_BLOCK>(dst + BODY_BLOCK, src + BODY_BLOCK);
-  } else {
-    std::memcpy(dst, src, N);
-  }
-}
-
 // A child record that has never been used: killers empty, no threat, no table entry.
 inline void initChildRecord(Position *c, Board *b) {
   // the move stack is only ever read below its cursor: it is left as it is
   static_assert(offsetof(Position, moveList) == 0, "the move stack leads the record");
+  // in blocks: a child record is cleared at nearly every node
   clearBlocks<sizeof(Position) - sizeof c->moveList>((char *)c + sizeof c->moveList);
   c->pg = b;
   c->moveCursor = c->quietStart = c->moveList;

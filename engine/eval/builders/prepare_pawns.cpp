@@ -3,10 +3,9 @@
 // segments in the pawn-path tables, and the king-and-pawn terms.
 #include "engine/eval/builders/prepare_pawns.h"
 
-#include <cstring>
-
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
+#include "platform/blocks.h"
 
 namespace {
 
@@ -116,8 +115,8 @@ void analysePawnStructure(Board *b, int factor) {
     k[0] = 0, k[1] = 7, k[2] = 7, k[3] = 0;
   }
   for (PieceListHead *h : {&b->white, &b->black}) {
-    std::memset(h->pawnTerms, 0, sizeof h->pawnTerms);
-    std::memset(h->marks, 0, sizeof h->marks);
+    clearBlocks<sizeof h->pawnTerms>(h->pawnTerms);
+    clearBlocks<sizeof h->marks>(h->marks);
   }
   for (int i = 0; i < 2; i++) d.allPawns[i] = d.pieces[i] = 0;
   d.nonPawnPieces = d.lineMovers = 0;
