@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/blocks.h"
 #include "platform/condition.h"
 #include "platform/platform.h"
 
@@ -50,6 +51,26 @@ TEST(Platform, DirectoryProbes) {
   uint64_t size = 0;
   EXPECT_FALSE(platformFileSize("/", &size));
   EXPECT_FALSE(platformExecutableDir().empty());
+}
+
+// Blocked clears and copies touch exactly their N bytes, whole blocks and a
+// short last one alike.
+TEST(Platform, BlockedClearAndCopyCoverExactlyTheirBytes) {
+  constexpr size_t ROOM = 300;
+  auto check = [](auto clear, auto copy, size_t n) {
+    unsigned char a[ROOM], b[ROOM];
+    for (size_t i = 0; i < ROOM; i++) a[i] = (unsigned char)(i + 1), b[i] = 0xEE;
+    clear(a + 1);
+    for (size_t i = 0; i < ROOM; i++) EXPECT_EQ(a[i], (i >= 1 && i <= n) ? 0 : (unsigned char)(i + 1)) << n << " " << i;
+    for (size_t i = 0; i < ROOM; i++) a[i] = (unsigned char)(i + 1);
+    copy(b + 1, a + 1);
+    for (size_t i = 0; i < ROOM; i++) EXPECT_EQ(b[i], (i >= 1 && i <= n) ? (unsigned char)(i + 1) : 0xEE) << n << " " << i;
+  };
+  check([](void *p) { clearBlocks<1>(p); }, [](void *d, const void *s) { copyBlocks<1>(d, s); }, 1);
+  check([](void *p) { clearBlocks<64>(p); }, [](void *d, const void *s) { copyBlocks<64>(d, s); }, 64);
+  check([](void *p) { clearBlocks<65>(p); }, [](void *d, const void *s) { copyBlocks<65>(d, s); }, 65);
+  check([](void *p) { clearBlocks<224>(p); }, [](void *d, const void *s) { copyBlocks<224>(d, s); }, 224);
+  check([](void *p) { clearBlocks<256>(p); }, [](void *d, const void *s) { copyBlocks<256>(d, s); }, 256);
 }
 
 // ---- the condition variable of the helper threads ----

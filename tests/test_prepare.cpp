@@ -258,6 +258,37 @@ TEST_F(PrepareTest, ResetReleasesTheSaveSlots) {
   EXPECT_TRUE(allSaveSlotsFree());
 }
 
+// A slot filled after a move and restored after the child's re-preparation
+// leaves the board exactly as the move left it, for a capture that changes the
+// phase (every kind's value) and a quiet pawn move (pawn terms and marks).
+TEST_F(PrepareTest, SaveSlotUndoesARepreparation) {
+  struct Case {
+    const char *fen, *from, *to;
+  };
+  const Case cases[] = {{"r1b1k2r/ppp2ppp/2n5/3q4/3P4/2N5/PPP2PPP/R2QKB1R w KQkq -", "c3", "d5"},
+                        {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", "d2", "d4"}};
+  static Position child;
+  static Board afterMove;
+  for (const Case &c : cases) {
+    Position *root = setFen(c.fen);
+    prepare(root, 1);
+    initPosition(&child, b());
+    makeMove(root, makeMoveWord(sq(c.from), sq(c.to)), &child);
+    std::memcpy((void *)&afterMove, (const void *)b(), sizeof afterMove);
+    int slot = claimSaveSlot(b());
+    ASSERT_GE(slot, 0);
+    fillSaveSlot(slot, b());
+    prepare(&child, 0);
+    EXPECT_NE(std::memcmp((const void *)&afterMove, (const void *)b(), sizeof afterMove), 0) << c.fen;
+    restoreSaveSlot(slot, b());
+    freeSaveSlot(slot);
+    EXPECT_EQ(std::memcmp((const void *)&afterMove, (const void *)b(), sizeof afterMove), 0) << c.fen;
+    for (int i = 0; i < 33; i++) EXPECT_EQ(b()->pieces[i].value, afterMove.pieces[i].value) << c.fen << " record " << i;
+    for (int k = 0; k < 13; k++) EXPECT_EQ(b()->kinds[k].currentValue, afterMove.kinds[k].currentValue) << c.fen << " code " << k;
+    unmakeMove(&child);
+  }
+}
+
 // ======================= phase and driver =======================
 
 TEST_F(PrepareTest, StartPosition) {
@@ -444,6 +475,38 @@ TEST_F(PrepareTest, PawnRecordsSpansAndPassedSegments) {
   // black's f7 meets the e5 pawn on its left: white's e-file gets v on ranks 2..6
   int w = (1 * 49 + 32) >> 6;
   for (int r = 0; r < 8; r++) EXPECT_EQ(b()->white.pawnTerms[r * 16 + 4], (r >= 1 && r <= 5) ? w : 0) << r;
+}
+
+// Spans reach two squares past the pawn unless an enemy pawn holds or attacks
+// the way; the widened sets run from the enemy spans back to (not onto) the
+// enemy's first rank, up to the first square the own pawns hold or attack.
+TEST_F(PrepareTest, PawnSpansAndWidenedAttackSets) {
+  auto set = [](std::initializer_list<const char *> names) {
+    uint64_t s = 0;
+    for (const char *n : names) s |= bit88(sq(n));
+    return s;
+  };
+  setFen("4k3/8/8/8/8/8/P7/4K3 w - -");  // a free a2 pawn
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"b3", "b4", "b5"}));
+  EXPECT_EQ(d().pawnSpanBits[1], 0u);
+  EXPECT_EQ(d().wideAttacks[0], set({"b3"}));
+  EXPECT_EQ(d().wideAttacks[1], set({"b2", "b3", "b4", "b5"}));
+
+  setFen("4k3/8/8/8/3p4/8/4P3/4K3 w - -");  // e2 and d4 stop each other at once
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"d3", "f3"}));
+  EXPECT_EQ(d().pawnSpanBits[1], set({"c3", "e3"}));
+  EXPECT_EQ(d().wideAttacks[0], set({"d3", "f3", "c3", "c4", "c5", "c6", "c7", "e3", "e4", "e5", "e6", "e7"}));
+  EXPECT_EQ(d().wideAttacks[1], set({"c3", "e3", "d3", "d2", "f3", "f2"}));
+
+  setFen("4k3/8/8/1p6/8/P7/P7/4K3 w - -");  // a2 behind a3: a3 spans on until b5 attacks a4
+  d().passedTable = passedNoQueen;
+  analysePawnStructure(b(), 49);
+  EXPECT_EQ(d().pawnSpanBits[0], set({"b3", "b4"}));
+  EXPECT_EQ(d().pawnSpanBits[1], set({"a4", "c4"}));
 }
 
 TEST_F(PrepareTest, TrappedPiecesLoseOnTheirSquareOnly) {

@@ -107,7 +107,7 @@ void prepare(Position *pos, int reset) {
     initEndgameWeights();
     releaseAllSaveSlots();
   }
-  std::memset(&b->prepared, 0, sizeof b->prepared);
+  std::memset(&b->prepared, 0, PREPARED_BYTES);
   b->prepared.data.occupancy = pos->allBits;
   if (b->material <= endgameThreshold) {
     prepareEndgame(pos, reset);

@@ -5,16 +5,22 @@
 #include <atomic>
 #include <cstring>
 
+#include "engine/eval/prepare.h"
+
 namespace {
+
+constexpr int PIECE_RECORDS = sizeof(Board::pieces) / sizeof(PieceRecord);
+constexpr int PIECE_KINDS = sizeof(Board::kinds) / sizeof(PieceKind);
 
 // Whatever the preparation writes into a Board. The slot is filled after the
 // move was made and copied back before it is unmade, so the board shows the
-// same position both times and whole piece records can be saved.
+// same position both times: of the piece records and kinds only the values
+// the preparation sets need keeping, not the records' links and squares.
 struct SaveSlot {
   std::atomic<Board *> owner;
   PreparedTables prepared;
-  PieceRecord pieces[33];
-  PieceKind kinds[13];
+  int32_t pieceValues[PIECE_RECORDS];
+  int32_t kindValues[PIECE_KINDS];
   int16_t pawnTerms[2][128];
   uint8_t marks[2][128];
   int32_t kingActive;
@@ -24,9 +30,9 @@ struct SaveSlot {
 SaveSlot saveStack[MAX_SP];
 
 void saveState(SaveSlot *s, const Board *b) {
-  std::memcpy(&s->prepared, &b->prepared, sizeof s->prepared);
-  std::memcpy((void *)s->pieces, (const void *)b->pieces, sizeof s->pieces);
-  std::memcpy((void *)s->kinds, (const void *)b->kinds, sizeof s->kinds);
+  std::memcpy(&s->prepared, &b->prepared, PREPARED_BYTES);
+  for (int i = 0; i < PIECE_RECORDS; i++) s->pieceValues[i] = b->pieces[i].value;
+  for (int c = 0; c < PIECE_KINDS; c++) s->kindValues[c] = b->kinds[c].currentValue;
   std::memcpy(s->pawnTerms[0], b->white.pawnTerms, sizeof s->pawnTerms[0]);
   std::memcpy(s->pawnTerms[1], b->black.pawnTerms, sizeof s->pawnTerms[1]);
   std::memcpy(s->marks[0], b->white.marks, sizeof s->marks[0]);
@@ -37,9 +43,9 @@ void saveState(SaveSlot *s, const Board *b) {
 }
 
 void restoreState(const SaveSlot *s, Board *b) {
-  std::memcpy(&b->prepared, &s->prepared, sizeof s->prepared);
-  std::memcpy((void *)b->pieces, (const void *)s->pieces, sizeof s->pieces);
-  std::memcpy((void *)b->kinds, (const void *)s->kinds, sizeof s->kinds);
+  std::memcpy(&b->prepared, &s->prepared, PREPARED_BYTES);
+  for (int i = 0; i < PIECE_RECORDS; i++) b->pieces[i].value = s->pieceValues[i];
+  for (int c = 0; c < PIECE_KINDS; c++) b->kinds[c].currentValue = s->kindValues[c];
   std::memcpy(b->white.pawnTerms, s->pawnTerms[0], sizeof s->pawnTerms[0]);
   std::memcpy(b->black.pawnTerms, s->pawnTerms[1], sizeof s->pawnTerms[1]);
   std::memcpy(b->white.marks, s->marks[0], sizeof s->marks[0]);

@@ -8,6 +8,7 @@
 #include "engine/board/position.h"
 #include "engine/board/tables/bitboard.h"
 #include "engine/search/hash.h"
+#include "platform/blocks.h"
 
 // A move that answers a recorded threat (threatMove: attacker square, target square).
 inline bool answersThreat(const Position *pos, int from, int to, bool enPassant) {
@@ -19,22 +20,26 @@ inline bool answersThreat(const Position *pos, int from, int to, bool enPassant)
   if (step == 0 || stepByDifference(to - attacker) != step) return false;
   return to == target || stepByDifference(target - to) == step;
 }
-// Is the move an e.p. capture in this position?
+// Is the move an e.p. capture in this position? (The node's e.p. flag, rarely
+// set, is tested first: it fails at once for almost every move.)
 inline bool isEnPassant(const Position *pos, const PieceRecord *mover, int to) {
-  return mover->desc.kind == PAWN && (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare &&
+  return (pos->nodeFlags & NODE_EP_VALID) && to == pos->epSquare && mover->desc.kind == PAWN &&
          isEmpty(pieceOn(pos->pg, to)) && fileOf(to) != fileOf(mover->square);
 }
-// Gain of a move by the mover's prepared table plus the value taken.
+// Gain of a move by the mover's prepared table plus the value taken. (The
+// target's value is read either way, so that the choice needs no branch.)
 inline int moveGain(const PieceRecord *mover, int from, int to, const PieceRecord *target) {
   const int16_t *t = mover->kind->squareTable;
-  return t[to] - t[from] + (isEmpty(target) ? 0 : target->value);
+  const int taken = target->value;
+  return t[to] - t[from] + (isEmpty(target) ? 0 : taken);
 }
 
 // A child record that has never been used: killers empty, no threat, no table entry.
 inline void initChildRecord(Position *c, Board *b) {
   // the move stack is only ever read below its cursor: it is left as it is
   static_assert(offsetof(Position, moveList) == 0, "the move stack leads the record");
-  std::memset((char *)c + sizeof c->moveList, 0, sizeof(Position) - sizeof c->moveList);
+  // in blocks: a child record is cleared at nearly every node
+  clearBlocks<sizeof(Position) - sizeof c->moveList>((char *)c + sizeof c->moveList);
   c->pg = b;
   c->moveCursor = c->quietStart = c->moveList;
   c->childKillers[0] = c->childKillers[1] = NO_MOVE;
@@ -59,7 +64,7 @@ inline void afterMake(const Position *node, Position *c) {
 }
 // Copy of a node's body into a scratch record with an empty move stack.
 inline void copyNode(Position *dst, const Position *src) {
-  std::memcpy((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY, sizeof(Position) - POSITION_BODY);
+  copyBlocks<sizeof(Position) - POSITION_BODY>((char *)dst + POSITION_BODY, (const char *)src + POSITION_BODY);
   dst->moveCursor = dst->quietStart = dst->moveList;
   dst->hashEntry = nullptr;
 }

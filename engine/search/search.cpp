@@ -216,7 +216,9 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
 
   // 7-8
   pos->inCheck = (pos->nodeFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING;
-  Position scratch;
+  // One record serves the pre-searches below as their scratch node and the
+  // move loop as its child: the two never overlap, and the stack stays smaller.
+  Position child;
   Move line[PV_LENGTH];
   bool nullCut = false;
 
@@ -225,19 +227,19 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
   } else {
     // 9: null move
     if (b->material != 0 && pos->parent && !(pos->nodeFlags & NODE_THREAT) && beta <= MATE_BOUND) {
-      buildNullChild(pos, &scratch);
+      buildNullChild(pos, &child);
       const KillerPair ck = readKillers(pos->childKillers);
       alignas(4) Move nk[2] = {ck.first, ck.second};
       clearLine(line);
-      int r = depth <= 5 ? searchFrontier(&scratch, 1, -beta + 1, -beta, nk, line)
-                         : search(&scratch, depth - 4, -beta + 1, -beta, nk, line, nullptr);
+      int r = depth <= 5 ? searchFrontier(&child, 1, -beta + 1, -beta, nk, line)
+                         : search(&child, depth - 4, -beta + 1, -beta, nk, line, nullptr);
       if (-r >= beta) {
         int score = -r;
         bool cut = true;
         if (depth >= 9) {
-          copyNodeWithStack(&scratch, pos);
+          copyNodeWithStack(&child, pos);
           clearLine(line);
-          score = search(&scratch, depth - 7, beta, alpha, killers, line, excluded);
+          score = search(&child, depth - 7, beta, alpha, killers, line, excluded);
           cut = score >= beta;
         }
         if (cut) {
@@ -254,12 +256,12 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       // 10: singular test
       if (depth >= 7 && !capturesOnly && held.entry && pos->hashMove != NO_MOVE && (held.word & ENTRY_LOWER_BOUND) &&
           hd >= depth - 3 && hs > -MATE_FOUND) {
-        copyNode(&scratch, pos);
+        copyNode(&child, pos);
         Move ex[2] = {NO_MOVE, pos->hashMove};
         const KillerPair kp = readKillers(killers);
         alignas(4) Move sk[2] = {kp.first, kp.second};
         clearLine(line);
-        int r = search(&scratch, depth / 2, hs - 26, hs - 27, sk, line, &ex[1]);
+        int r = search(&child, depth / 2, hs - 26, hs - 27, sk, line, &ex[1]);
         if (r <= hs - 27) pos->nodeFlags |= NODE_SINGULAR;
       }
       // 11-12: internal search for a hash move
@@ -273,9 +275,9 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
           pos->scoreCeiling = lastScore;
           if (isPseudoLegal(pos, kp.first)) pos->hashMove = kp.first;
         } else {
-          copyNode(&scratch, pos);
+          copyNode(&child, pos);
           clearLine(line);
-          int r = search(&scratch, depth - 3, beta, alpha, killers, line, excluded);
+          int r = search(&child, depth - 3, beta, alpha, killers, line, excluded);
           pos->scoreCeiling = r;
           if (searchStopped(b)) {
             held.release();
@@ -295,17 +297,17 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       }
       // 14: quiescence pre-search
       if (!capturesOnly) {
-        copyNode(&scratch, pos);
-        scratch.score += 25;
-        scratch.statusFlags |= STATUS_NO_CHECK_EXTENSION | STATUS_CHECKED_AT_FRONTIER;
+        copyNode(&child, pos);
+        child.score += 25;
+        child.statusFlags |= STATUS_NO_CHECK_EXTENSION | STATUS_CHECKED_AT_FRONTIER;
         alignas(4) Move qk[2] = {pos->hashMove, NO_MOVE};
         clearLine(line);
         int r;
         if (depth < 6) {
-          r = quiesceChecks(&scratch, MATE_SCORE, pos->bestScore, qk, line);
+          r = quiesceChecks(&child, MATE_SCORE, pos->bestScore, qk, line);
         } else {
-          scratch.statusFlags &= pos->ownPieces->quiesceMask;
-          r = searchFrontier(&scratch, 1, MATE_SCORE, pos->bestScore, qk, line);
+          child.statusFlags &= pos->ownPieces->quiesceMask;
+          r = searchFrontier(&child, 1, MATE_SCORE, pos->bestScore, qk, line);
         }
         pos->bestScore = r;
         if (moveSet(line[0]) && pos->parent && isPseudoLegal(pos, line[0])) pushMove(pos, line[0]);
@@ -323,7 +325,6 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
     pos->quietStart = pos->moveCursor;
     PickerMemory seen;
     clearPickerMemory(&seen);
-    Position child;
     initChildRecord(&child, b);
     for (;;) {
       Move m = pickMove(pos, &seen);

@@ -85,11 +85,13 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
   const bool nodeScout = (node->nodeFlags & NODE_SCOUT) != 0;
   const bool atRoot = node->parent == nullptr;
   const bool rootOfIteration = atRoot && depth == currentDepth;
-  const bool excludedEmpty = !excluded || moveFrom(*excluded) == NO_SQUARE;
+  // the root's reports, made for the root of an iteration without excluded moves
+  const bool rootReports = rootOfIteration && (!excluded || moveFrom(*excluded) == NO_SQUARE);
   const bool isHash = move == node->hashMove;
+  // only a hash move asks (step 13); read from the board before the move is made
   const bool nodeLastWasCapture =
-      node->capturedPiece != &b->sentinel ||
-      (isSpecialMove(node) && onBoard(realTo(node->lastMove)) && kindAt(pieceOn(b, realTo(node->lastMove))) != KING);
+      isHash && (node->capturedPiece != &b->sentinel ||
+                 (isSpecialMove(node) && onBoard(realTo(node->lastMove)) && kindAt(pieceOn(b, realTo(node->lastMove))) != KING));
   const int lastTo = realTo(node->lastMove);
 
   // 1
@@ -129,7 +131,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       if (listAttacks(b, child->ownPieces, kingSquare(b, node->side), child->allBits)) {
         childScore = MATE_SCORE;
         scored = true;
-      } else if (excludedEmpty) {
+      } else if (rootReports) {
         currentMoveHook(depth, child, full);
       }
     }
@@ -281,7 +283,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
           ext = true;
         if (!childCO && capture && capturedKind == QUEEN && !anyQueen(b)) ext = true;
         if ((node->nodeFlags & NODE_SINGULAR) && isHash) ext = true;
-        if (!childCO && !nodeCO && capture && nodeLastWasCapture && isHash && move != node->pendingThreat && cd > 2)
+        if (nodeLastWasCapture && capture && !childCO && !nodeCO && move != node->pendingThreat && cd > 2)
           ext = true;
         if (ext) {
           cd++;
@@ -436,7 +438,7 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     int beta = loadShared(betaP);
 
     // root reports
-    if (rootOfIteration && excludedEmpty) {
+    if (rootReports) {
       takeBackForReport(child, slot);
       if (isHash) {
         if (alpha <= lastScore - 18) {

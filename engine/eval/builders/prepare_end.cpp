@@ -140,7 +140,6 @@ void squarePass(EndBuild &c, int s) {
   // passed pawns
   passedSquare(c, s, 1);
   passedSquare(c, s, -1);
-  addBackwardPawnTerms(b, t, d, s);
   int here = codeAt(b, s);
   if (f >= 1 && f <= 6) {
     // pawn duos
@@ -282,6 +281,7 @@ int prepareEndgameTables(Board *b, int32_t *flags, int halfMoveClock, int side) 
   // 6. square pass
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
+  addBackwardPawnTerms(b, c.t, d);
 
   // 7. kings and pawns
   if (W + B > 0 && b->material != 0) kingPawnTerms(b, endPawnKingNear, endPawnKingRank);

@@ -162,21 +162,24 @@ void kingZone(Build &c, int side) {
   }
 }
 
+// What a passed segment's file gives each of its squares: the central files'
+// deduction, and whether enemy pawns stand on the file or (on an edge file)
+// beside it, which costs with queens and rich material.
+struct PassedFile {
+  int central;
+  bool opposed;
+};
+
 // The terms of a square s on the passed segment of its file for side.
-void passedSquare(Build &c, int s, int side) {
+void passedSquare(Build &c, int s, int side, PassedFile pf) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
-  int f = fileOf(s);
   int r = side > 0 ? rankOf(s) : 7 - rankOf(s);
   int16_t *pawnTable = c.t[side > 0 ? WP : BP];
   const int32_t *pt = d.passedTable;
-  int v = pt[r];
+  int v = pt[r] - pf.central;
   if (inSet(d.wideAttacks[sideIndex(-side)], s)) v += passedProtected;
-  if (f >= 2 && f <= 5) v -= 2 * passedCentral;
-  if (c.queensRich) {
-    int probe = f == 0 ? 1 : f == 7 ? 6 : f;
-    if (pawnsOnFile(b, -side, f) > 0 || (probe != f && pawnsOnFile(b, -side, probe) > 0)) v -= (pt[r] * 15 + 32) >> 6;
-  }
+  if (pf.opposed) v -= (pt[r] * 15 + 32) >> 6;
   addTo(pawnTable, s, v);
   if (r >= 3) headOf(b, side)->marks[s] |= 8;
   int e = (pt[r] * 25 + 32) >> 6;
@@ -206,24 +209,28 @@ void passedSquares(Build &c, int side) {
     int passedRank = pawnRecord(c.b, side, f)[2];
     int first = side > 0 ? std::max(passedRank, 0) : 0;
     int last = side > 0 ? 7 : std::min(passedRank, 7);
-    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side);
+    if (first > last) continue;
+    PassedFile pf{(f >= 2 && f <= 5) ? 2 * passedCentral : 0, false};
+    if (c.queensRich) {
+      int probe = f == 0 ? 1 : f == 7 ? 6 : f;
+      pf.opposed = pawnsOnFile(c.b, -side, f) > 0 || (probe != f && pawnsOnFile(c.b, -side, probe) > 0);
+    }
+    for (int r = first; r <= last; r++) passedSquare(c, 16 * r + f, side, pf);
   }
 }
 
+// The terms every square gets, in board order: the first and last ranks
+// set the promotion entries outright, which the later adds build on.
 void squarePass(Build &c, int s) {
   Board *b = c.b;
   PreparedDataFields &d = *c.d;
   int16_t **t = c.t;
   int r = rankOf(s), f = fileOf(s);
   int32_t flags = *c.flags;
-  const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
 
   // king centrality
   addTo(t[WK], s, c.centreFactor * centreCloseness(s - c.whiteRef));
   addTo(t[BK], s, c.centreFactor * centreCloseness(s - c.blackRef));
-  // pawn support
-  if (r <= 3 && inSet(wAtt, s) && onBoard(s - 16)) addTo(t[WP], s - 16, -3);
-  if (r >= 4 && inSet(bAtt, s) && onBoard(s + 16)) addTo(t[BP], s + 16, -3);
   // first and last ranks: boxed rooks and the promotion values
   if (r == 0) {
     if (c.whiteRook && ((s >= E1 && s < c.whiteHRook) || (s > c.whiteARook && s <= E1))) {
@@ -244,62 +251,8 @@ void squarePass(Build &c, int s) {
     int adv = c.pawnAdvance;
     if (r >= 2) addTo(t[WP], s, (adv * (r - 1)) >> 2);
     if (r <= 5) addTo(t[BP], s, (adv * (6 - r)) >> 2);
-    // pawn contact
-    if (!d.drawClass) {
-      if (codeAt(b, s + 16) == BLACK_PAWN || inSet(bAtt, s + 16)) addTo(t[WP], s, 3);
-      if (codeAt(b, s - 16) == WHITE_PAWN || inSet(wAtt, s - 16)) addTo(t[BP], s, 3);
-    }
   }
-  // pawn shelter steps
-  if (inSet(c.whiteShelterSteps, s) && inSet(wAtt, s) && !inSet(bAtt, s) && !(flags & (2 | 8))) addTo(t[WP], s, 5);
-  if (inSet(c.blackShelterSteps, s) && inSet(bAtt, s) && !inSet(wAtt, s) && !(flags & (4 | 16))) addTo(t[BP], s, 5);
   addBishopColourTerms(t, d, s);
-  // seventh rank
-  if (r == 1 && rankOf(b->pieces[32].square) == 0) addTo(t[BR], s, 24);
-  if (r == 6 && rankOf(b->pieces[0].square) == 7) addTo(t[WR], s, 24);
-  addBackwardPawnTerms(b, t, d, s);
-  // pawn duos
-  int here = codeAt(b, s);
-  if (f >= 1 && f <= 6) {
-    if (here == WHITE_PAWN && r >= 4) {
-      int v = (r >= 5 || (c.queensRich && (f == 3 || f == 4))) ? 32 : 16;
-      addTo(t[WP], s - 1, v);
-      addTo(t[WP], s + 1, v);
-    }
-    if (here == BLACK_PAWN && r <= 3) {
-      int v = (r <= 2 || (c.queensRich && (f == 3 || f == 4))) ? 32 : 16;
-      addTo(t[BP], s - 1, v);
-      addTo(t[BP], s + 1, v);
-    }
-  }
-  // blockade and outposts
-  if (f >= 1 && f <= 6) {
-    if (codeAt(b, s + 16) == BLACK_PAWN && !inSet(d.pawnSpanBits[1], s)) {
-      addTo(t[WN], s, 19);
-      addTo(t[WB], s, 19);
-    }
-    if (codeAt(b, s - 16) == WHITE_PAWN && !inSet(d.pawnSpanBits[0], s)) {
-      addTo(t[BN], s, 19);
-      addTo(t[BB], s, 19);
-    }
-  }
-  int bishopOutpost = 13 + (d.manyUnits ? 0 : 14);
-  if (inSet(wAtt, s) && !inSet(d.pawnSpanBits[1], s)) {
-    if (r >= 3) addTo(t[WN], s, 13);
-    bool except = (f <= 2 && inSet(d.pawns[0], s - 15)) || (f >= 5 && inSet(d.pawns[0], s - 17));
-    if (!except) addTo(t[WB], s, bishopOutpost);
-  }
-  if (inSet(bAtt, s) && !inSet(d.pawnSpanBits[0], s)) {
-    if (r <= 4) addTo(t[BN], s, 13);
-    bool except = (f <= 2 && inSet(d.pawns[1], s + 17)) || (f >= 5 && inSet(d.pawns[1], s + 15));
-    if (!except) addTo(t[BB], s, bishopOutpost);
-  }
-  // knights on the rim
-  if (f == 0 || f == 7 || r == 0 || r == 7) {
-    int v = (flags & 30) ? 8 : 17;
-    addTo(t[WN], s, -v);
-    addTo(t[BN], s, -v);
-  }
   // rooks behind the pawns
   if (b->material < twoRooksTwoBishops) {
     const int32_t *w = pawnRecord(b, 1, f);
@@ -312,13 +265,82 @@ void squarePass(Build &c, int s) {
     if (pawnsOnFile(b, 1, f) >= 2) addTo(t[WP], s, -7);
     if (pawnsOnFile(b, -1, f) >= 2) addTo(t[BP], s, -7);
   }
-  // central knights
-  if (d.emptyFiles < 3 && isCentralKnightSquare(s)) {
-    addTo(t[WN], s, 17);
-    addTo(t[BN], s, 17);
+}
+
+// The terms only some squares get, each over its own square set. They only
+// add, and none touches a promotion entry of the square pass, so they follow it.
+void sparseSquareTerms(Build &c) {
+  Board *b = c.b;
+  PreparedDataFields &d = *c.d;
+  int16_t **t = c.t;
+  int32_t flags = *c.flags;
+  const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
+  const uint64_t wp = d.allPawns[0], bp = d.allPawns[1];
+
+  // pawn support: the square behind one the own pawns attack
+  forEachSquare(wAtt & rankSpan(1, 3), [&](int s) { addTo(t[WP], s - 16, -3); });
+  forEachSquare(bAtt & rankSpan(4, 6), [&](int s) { addTo(t[BP], s + 16, -3); });
+  // pawn contact: the square in front holds or is attacked by an enemy pawn
+  if (!d.drawClass) {
+    forEachSquare(((bp | bAtt) >> 8) & rankSpan(1, 6), [&](int s) { addTo(t[WP], s, 3); });
+    forEachSquare(((wp | wAtt) << 8) & rankSpan(1, 6), [&](int s) { addTo(t[BP], s, 3); });
   }
+  // pawn shelter steps
+  if (!(flags & (2 | 8))) forEachSquare(c.whiteShelterSteps & wAtt & ~bAtt, [&](int s) { addTo(t[WP], s, 5); });
+  if (!(flags & (4 | 16))) forEachSquare(c.blackShelterSteps & bAtt & ~wAtt, [&](int s) { addTo(t[BP], s, 5); });
+  // seventh rank, while the enemy king stands on its first rank
+  if (rankOf(b->pieces[32].square) == 0) forEachSquare(rankSpan(1, 1), [&](int s) { addTo(t[BR], s, 24); });
+  if (rankOf(b->pieces[0].square) == 7) forEachSquare(rankSpan(6, 6), [&](int s) { addTo(t[WR], s, 24); });
+  // pawn duos: the neighbours of an advanced pawn off the edge files
+  forEachSquare(wp & rankSpan(4, 7) & FILES_B_TO_G, [&](int s) {
+    int f = fileOf(s);
+    int v = (rankOf(s) >= 5 || (c.queensRich && (f == 3 || f == 4))) ? 32 : 16;
+    addTo(t[WP], s - 1, v);
+    addTo(t[WP], s + 1, v);
+  });
+  forEachSquare(bp & rankSpan(0, 3) & FILES_B_TO_G, [&](int s) {
+    int f = fileOf(s);
+    int v = (rankOf(s) <= 2 || (c.queensRich && (f == 3 || f == 4))) ? 32 : 16;
+    addTo(t[BP], s - 1, v);
+    addTo(t[BP], s + 1, v);
+  });
+  // blockade: minors in front of an enemy pawn that no enemy pawn can reach
+  forEachSquare((bp >> 8) & ~d.pawnSpanBits[1] & FILES_B_TO_G, [&](int s) {
+    addTo(t[WN], s, 19);
+    addTo(t[WB], s, 19);
+  });
+  forEachSquare((wp << 8) & ~d.pawnSpanBits[0] & FILES_B_TO_G, [&](int s) {
+    addTo(t[BN], s, 19);
+    addTo(t[BB], s, 19);
+  });
+  // outposts: covered by an own pawn, out of the enemy pawns' reach
+  int bishopOutpost = 13 + (d.manyUnits ? 0 : 14);
+  forEachSquare(wAtt & ~d.pawnSpanBits[1], [&](int s) {
+    int f = fileOf(s);
+    if (rankOf(s) >= 3) addTo(t[WN], s, 13);
+    bool except = (f <= 2 && inSet(d.pawns[0], s - 15)) || (f >= 5 && inSet(d.pawns[0], s - 17));
+    if (!except) addTo(t[WB], s, bishopOutpost);
+  });
+  forEachSquare(bAtt & ~d.pawnSpanBits[0], [&](int s) {
+    int f = fileOf(s);
+    if (rankOf(s) <= 4) addTo(t[BN], s, 13);
+    bool except = (f <= 2 && inSet(d.pawns[1], s + 17)) || (f >= 5 && inSet(d.pawns[1], s + 15));
+    if (!except) addTo(t[BB], s, bishopOutpost);
+  });
+  // knights on the rim
+  int rim = (flags & 30) ? 8 : 17;
+  forEachSquare(FILE_A | FILE_H | rankSpan(0, 0) | rankSpan(7, 7), [&](int s) {
+    addTo(t[WN], s, -rim);
+    addTo(t[BN], s, -rim);
+  });
+  // central knights
+  if (d.emptyFiles < 3)
+    forEachSquare(CENTRAL_KNIGHT_SQUARES, [&](int s) {
+      addTo(t[WN], s, 17);
+      addTo(t[BN], s, 17);
+    });
   // centre pawns
-  if (inSet(d.centreMask, s)) {
+  forEachSquare(d.centreMask, [&](int s) {
     for (int from : {s - 15, s - 17}) {
       int v = (d.emptyFiles == 0 && codeAt(b, from) == WHITE_PAWN) ? ((flags & (2 | 8)) ? 31 : 18) : 5;
       if (onBoard(from)) addTo(t[WP], from, v);
@@ -327,7 +349,7 @@ void squarePass(Build &c, int s) {
       int v = (d.emptyFiles == 0 && codeAt(b, from) == BLACK_PAWN) ? ((flags & (4 | 16)) ? 31 : 18) : 5;
       if (onBoard(from)) addTo(t[BP], from, v);
     }
-  }
+  });
 }
 
 void shelterFiles(Build &c) {
@@ -484,6 +506,8 @@ int prepareTables(Board *b, int32_t *flags, int halfMoveClock, int side) {
   }
   for (int s = 0; s < 120; s++)
     if (onBoard(s)) squarePass(c, s);
+  sparseSquareTerms(c);
+  addBackwardPawnTerms(b, c.t, d);
   passedSquares(c, 1);
   passedSquares(c, -1);
   kingZone(c, 1);

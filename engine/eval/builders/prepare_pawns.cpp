@@ -3,15 +3,32 @@
 // segments in the pawn-path tables, and the king-and-pawn terms.
 #include "engine/eval/builders/prepare_pawns.h"
 
-#include <cstring>
-
 #include "engine/eval/builders/prepare_steps.h"
 #include "engine/eval/prepare.h"
+#include "platform/blocks.h"
 
 namespace {
 
-constexpr uint64_t FILE_A = 0x0101010101010101ULL;
-constexpr uint64_t FILE_H = FILE_A << 7;
+// The squares the pawns of a set attack.
+inline uint64_t whitePawnAttackSet(uint64_t pawns) { return ((pawns & ~FILE_A) << 7) | ((pawns & ~FILE_H) << 9); }
+inline uint64_t blackPawnAttackSet(uint64_t pawns) { return ((pawns & ~FILE_A) >> 9) | ((pawns & ~FILE_H) >> 7); }
+
+// A set spread along the files, north or south, over the squares of `open`
+// (the set's own squares always stay in it and spread on).
+uint64_t fillNorth(uint64_t set, uint64_t open) {
+  set |= open & (set << 8);
+  open &= open << 8;
+  set |= open & (set << 16);
+  open &= open << 16;
+  return set | (open & (set << 32));
+}
+uint64_t fillSouth(uint64_t set, uint64_t open) {
+  set |= open & (set >> 8);
+  open &= open >> 8;
+  set |= open & (set >> 16);
+  open &= open >> 16;
+  return set | (open & (set >> 32));
+}
 
 inline void lower(int32_t &x, int v) { if (v < x) x = v; }
 inline void raise(int32_t &x, int v) { if (v > x) x = v; }
@@ -98,8 +115,8 @@ void analysePawnStructure(Board *b, int factor) {
     k[0] = 0, k[1] = 7, k[2] = 7, k[3] = 0;
   }
   for (PieceListHead *h : {&b->white, &b->black}) {
-    std::memset(h->pawnTerms, 0, sizeof h->pawnTerms);
-    std::memset(h->marks, 0, sizeof h->marks);
+    clearBlocks<sizeof h->pawnTerms>(h->pawnTerms);
+    clearBlocks<sizeof h->marks>(h->marks);
   }
   for (int i = 0; i < 2; i++) d.allPawns[i] = d.pieces[i] = 0;
   d.nonPawnPieces = d.lineMovers = 0;
@@ -121,8 +138,8 @@ void analysePawnStructure(Board *b, int factor) {
     }
   }
   uint64_t wp = d.allPawns[0], bp = d.allPawns[1];
-  d.pawnAttacks[0] = ((wp & ~FILE_A) << 7) | ((wp & ~FILE_H) << 9);
-  d.pawnAttacks[1] = ((bp & ~FILE_A) >> 9) | ((bp & ~FILE_H) >> 7);
+  d.pawnAttacks[0] = whitePawnAttackSet(wp);
+  d.pawnAttacks[1] = blackPawnAttackSet(bp);
   d.pawnsAndAttacks[0] = wp | d.pawnAttacks[0];
   d.pawnsAndAttacks[1] = bp | d.pawnAttacks[1];
   d.pawns[0] = wp & ~d.pawnAttacks[1];
@@ -139,42 +156,21 @@ void analysePawnStructure(Board *b, int factor) {
   for (int f = 0; f < 8; f++) fileSegments(b, 1, f, factor);
   for (int f = 0; f < 8; f++) fileSegments(b, -1, f, factor);
 
-  // File walks: the pawn spans first, then the widened attack sets that read them.
-  d.pawnSpanBits[0] = d.pawnSpanBits[1] = 0;
-  for (int f = 0; f < 8; f++) {
-    int c = 0;
-    for (int r = 1; r <= 6; r++) {
-      int sq = r * 16 + f;
-      if (inSet(wp, sq)) c = 3;
-      else if (inSet(d.pawnsAndAttacks[1], sq)) c = 0;
-      if (--c >= 0) d.pawnSpanBits[0] |= whitePawnAttacks[sq88To64[sq]];
-    }
-    c = 0;
-    for (int r = 6; r >= 1; r--) {
-      int sq = r * 16 + f;
-      if (inSet(bp, sq)) c = 3;
-      else if (inSet(d.pawnsAndAttacks[0], sq)) c = 0;
-      if (--c >= 0) d.pawnSpanBits[1] |= blackPawnAttacks[sq88To64[sq]];
-    }
-  }
-  d.wideAttacks[0] = d.pawnAttacks[0];
-  d.wideAttacks[1] = d.pawnAttacks[1];
-  for (int f = 0; f < 8; f++) {
-    int c = 0;
-    for (int r = 7; r >= 1; r--) {
-      int sq = r * 16 + f;
-      if (inSet(d.pawnSpanBits[0], sq)) c = 7;
-      else if (inSet(d.pawnsAndAttacks[1], sq)) c = 0;
-      if (--c >= 0) d.wideAttacks[1] |= bit88(sq);
-    }
-    c = 0;
-    for (int r = 0; r <= 6; r++) {
-      int sq = r * 16 + f;
-      if (inSet(d.pawnSpanBits[1], sq)) c = 7;
-      else if (inSet(d.pawnsAndAttacks[0], sq)) c = 0;
-      if (--c >= 0) d.wideAttacks[0] |= bit88(sq);
-    }
-  }
+  // The pawn spans: what the pawns attack from their squares and from the
+  // next two squares ahead, up to the first square an enemy pawn holds or
+  // attacks (ranks 2 to 7).
+  const uint64_t walk = rankSpan(1, 6);
+  uint64_t one = (wp << 8) & ~d.pawnsAndAttacks[1] & walk;
+  uint64_t two = (one << 8) & ~d.pawnsAndAttacks[1] & walk;
+  d.pawnSpanBits[0] = whitePawnAttackSet(wp | one | two);
+  one = (bp >> 8) & ~d.pawnsAndAttacks[0] & walk;
+  two = (one >> 8) & ~d.pawnsAndAttacks[0] & walk;
+  d.pawnSpanBits[1] = blackPawnAttackSet(bp | one | two);
+  // The widened attack sets: a side's pawn attacks, and every square from
+  // the other side's pawn spans back towards the other side's first rank
+  // (not onto it) up to the first square this side's pawns hold or attack.
+  d.wideAttacks[0] = d.pawnAttacks[0] | fillNorth(d.pawnSpanBits[1] & rankSpan(0, 6), ~d.pawnsAndAttacks[0] & rankSpan(0, 6));
+  d.wideAttacks[1] = d.pawnAttacks[1] | fillSouth(d.pawnSpanBits[0] & rankSpan(1, 7), ~d.pawnsAndAttacks[1] & rankSpan(1, 7));
 }
 
 void analysePawns(Board *b) { analysePawnStructure(b, 53); }

@@ -100,3 +100,15 @@ void addPassedBlockTerms(Board *b, int16_t **t, int s, int side, int e) {
       addTo(t[side > 0 ? WP : BP], s, -e);
   }
 }
+
+void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d) {
+  for (int side = 1; side >= -1; side -= 2) {
+    uint64_t files = 0;  // the files with pawns of this side
+    for (int f = 0; f < 8; f++)
+      if (pawnsOnFile(b, side, f)) files |= FILE_A << f;
+    uint64_t beside = ((files & ~FILE_A) >> 1) | ((files & ~FILE_H) << 1);
+    int16_t *pawnTable = t[side > 0 ? WP : BP];
+    const int16_t *pressure = d.backwardPressure[sideIndex(-side)];
+    forEachSquare(beside & ~d.wideAttacks[sideIndex(-side)], [&](int s) { addTo(pawnTable, s, -pressure[fileOf(s)]); });
+  }
+}

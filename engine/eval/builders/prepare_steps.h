@@ -27,6 +27,17 @@ inline void addTo(int16_t *table, int sq, int v) { table[sq] = (int16_t)(table[s
 // Bit of an 0x88 square; 0 for any index off the board.
 inline uint64_t bit88(int sq) { return onBoard(sq) ? squareBit88[sq] : 0; }
 inline bool inSet(uint64_t set, int sq) { return (set & bit88(sq)) != 0; }
+// Square sets by file and rank (0..63, a1 = bit 0).
+constexpr uint64_t FILE_A = 0x0101010101010101ULL;
+constexpr uint64_t FILE_H = FILE_A << 7;
+constexpr uint64_t FILES_B_TO_G = ~(FILE_A | FILE_H);
+constexpr uint64_t rankSpan(int lo, int hi) { return (~0ULL >> (8 * (7 - hi))) & (~0ULL << (8 * lo)); }
+// Calls fn with each square of a set, as an 0x88 square (a term that only a
+// few squares get runs over their set instead of testing every square).
+template <class Fn>
+inline void forEachSquare(uint64_t set, Fn fn) {
+  for (; set; set &= set - 1) fn((int)sq64To88[lowestBit(set)]);
+}
 // Code of the man on a square (EMPTY_CODE for empty or off-board squares).
 inline int codeAt(Board *b, int sq) {
   if (!onBoard(sq)) return EMPTY_CODE;
@@ -67,8 +78,7 @@ void setFilePressure(Board *b, int backward, int isolated, int doubled, int open
 void rememberBishopColours(Board *b);
 
 // Pawn terms both builders give a square alike: pawns on the colour of a
-// side's single bishop, and backward pawns. (Inline: both run for every
-// square of every preparation.)
+// side's single bishop. (Inline: it runs for every square of every preparation.)
 inline void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s) {
   int f = fileOf(s), r = rankOf(s);
   if (f >= 1 && f <= 6) {
@@ -93,13 +103,11 @@ inline void addBishopColourTerms(int16_t **t, const PreparedDataFields &d, int s
   }
 }
 
-inline void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d, int s) {
-  int f = fileOf(s);
-  if (!inSet(d.wideAttacks[1], s) && (pawnsOnFile(b, 1, f - 1) || pawnsOnFile(b, 1, f + 1)))
-    addTo(t[WP], s, -d.backwardPressure[1][f]);
-  if (!inSet(d.wideAttacks[0], s) && (pawnsOnFile(b, -1, f - 1) || pawnsOnFile(b, -1, f + 1)))
-    addTo(t[BP], s, -d.backwardPressure[0][f]);
-}
+// Backward pawns: a square beside a file with own pawns that the enemy's
+// widened attacks do not reach. They only add, so they run over their square
+// sets right after a builder's square pass (which sets the promotion entries
+// first) and before anything reads the pawn tables.
+void addBackwardPawnTerms(Board *b, int16_t **t, const PreparedDataFields &d);
 
 // A passed pawn's square s for side: the enemy minors in front of a pawn
 // standing there gain e; a pawn blocked by an enemy minor or pawn loses e.
