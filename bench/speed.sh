@@ -12,8 +12,5 @@ new="$1"
 old="${2:-$1}"
 "$here/speed_nodes.sh" "$old" "$new" "${RUNS:-15}" 9
 echo
-if [[ $# -ge 2 ]]; then
-  RUNS="${THREAD_RUNS:-3}" DEPTH="${DEPTH:-14}" "$here/speed_threads.sh" "$new" "$old"
-else
-  RUNS="${THREAD_RUNS:-3}" DEPTH="${DEPTH:-14}" "$here/speed_threads.sh" "$new"
-fi
+# the old build's thread times only when one is given
+RUNS="${THREAD_RUNS:-3}" DEPTH="${DEPTH:-14}" "$here/speed_threads.sh" "$new" ${2:+"$2"}

@@ -42,19 +42,22 @@ struct TrappedPattern {
 };
 extern const TrappedPattern trappedPatterns[16];
 
-// The twelve central squares that reward knights: d3, e3, c4, d4, e4, f4, c5,
-// d5, e5, f5, d6, e6, as one set of 0..63 squares (a1 = bit 0), so that a
-// square is tested with one shift.
+// The 0..63 index (a1 = 0) of an 0x88 square, for the constant sets below.
+constexpr int index64(int sq88) { return (sq88 >> 4) * 8 + (sq88 & 7); }
+// A set of 0..63 squares (a1 = bit 0) from a list of 0x88 squares.
 constexpr uint64_t squareSet88(std::initializer_list<int> squares88) {
   uint64_t set = 0;
-  for (int sq : squares88) set |= 1ULL << ((sq >> 4) * 8 + (sq & 7));
+  for (int sq : squares88) set |= 1ULL << index64(sq);
   return set;
 }
+
+// The twelve central squares that reward knights: d3, e3, c4, d4, e4, f4, c5,
+// d5, e5, f5, d6, e6, as one set, so that a square is tested with one shift.
 constexpr uint64_t CENTRAL_KNIGHT_SQUARES =
     squareSet88({0x23, 0x24, 0x32, 0x33, 0x34, 0x35, 0x42, 0x43, 0x44, 0x45, 0x53, 0x54});
 inline bool isCentralKnightSquare(int sq88) {
   assert((sq88 & 0x88) == 0);
-  return (CENTRAL_KNIGHT_SQUARES >> ((sq88 >> 4) * 8 + (sq88 & 7))) & 1;
+  return (CENTRAL_KNIGHT_SQUARES >> index64(sq88)) & 1;
 }
 
 // The per-square byte table that a king move is tested against (the king's

@@ -18,7 +18,6 @@ namespace {
 
 constexpr int E1 = 0x04, E5 = 0x44, E8 = 0x74;
 
-// Working values of one middlegame preparation.
 // The pawn steps in front of a castled king's shelter, by shelter: the a- and
 // b-file squares of the third rank and the a-file square of the fourth (long
 // side), the g- and h-file ones and the h-file square (short side).
@@ -27,6 +26,7 @@ constexpr uint64_t WHITE_SHORT_SHELTER_STEPS = squareSet88({0x26, 0x27, 0x37});
 constexpr uint64_t BLACK_LONG_SHELTER_STEPS = squareSet88({0x50, 0x51, 0x40});
 constexpr uint64_t BLACK_SHORT_SHELTER_STEPS = squareSet88({0x56, 0x57, 0x47});
 
+// Working values of one middlegame preparation.
 struct Build {
   Board *b;
   PreparedDataFields *d;
