@@ -117,7 +117,8 @@ int main(int argc, char **argv) {
     std::printf("threads on average:");
     for (int k = 0; k < WAIT_KIND_COUNT; k++)
       std::printf("  %s %.2f", waitKindName((WaitKind)k), statsAverageThreads((WaitKind)k));
-    std::printf("  (free units of semaphoreA %.2f)\n", statsAverageFreeUnits());
+    std::printf("  (free units of semaphoreA %.2f, %.2f of them while no splitter waited)\n", statsAverageFreeUnits(),
+                statsAverageUnusedUnits());
     // Thread-seconds outside the search, against threadCount x wall time.
     std::printf("waits (thread-seconds of %.3f):", secs * threadCount);
     for (int k = 0; k < WAIT_KIND_COUNT; k++)

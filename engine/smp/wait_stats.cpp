@@ -20,7 +20,7 @@ struct alignas(64) Phase {
 Phase phase[MAX_THREAD_RECORDS];
 std::thread sampler;
 std::atomic<bool> samplerRunning{false};
-int64_t samples, freeUnits, inKind[WAIT_KIND_COUNT];
+int64_t samples, freeUnits, freeUnitsNoSplitter, inKind[WAIT_KIND_COUNT];
 const char *const kindNames[WAIT_KIND_COUNT] = {"idle", "wake", "unit", "ring", "handover", "children", "merge", "return", "search"};
 }  // namespace
 
@@ -48,14 +48,23 @@ void statsAdd(int thread, WaitKind kind, int64_t since) {
 #endif
 
 void statsStartSampler(int periodMicros) {
-  samples = freeUnits = 0;
+  samples = freeUnits = freeUnitsNoSplitter = 0;
   for (int64_t &n : inKind) n = 0;
   phase[0].kind.store(HELPER_JOB, std::memory_order_relaxed);
   samplerRunning.store(true);
   sampler = std::thread([periodMicros] {
     while (samplerRunning.load()) {
-      for (int t = 0; t <= helperCount; t++) inKind[phase[t].kind.load(std::memory_order_relaxed)]++;
-      freeUnits += semaphoreA.count.load(std::memory_order_relaxed);
+      bool splitterWaits = false;
+      for (int t = 0; t <= helperCount; t++) {
+        const int kind = phase[t].kind.load(std::memory_order_relaxed);
+        inKind[kind]++;
+        splitterWaits |= kind == WAIT_UNIT;
+      }
+      const int free = semaphoreA.count.load(std::memory_order_relaxed);
+      freeUnits += free;
+      // A free unit with a splitter blocked on it is a wake-up on its way;
+      // without one, no thread had a move to hand over.
+      if (!splitterWaits) freeUnitsNoSplitter += free;
       samples++;
       std::this_thread::sleep_for(std::chrono::microseconds(periodMicros));
     }
@@ -69,6 +78,7 @@ void statsStopSampler() {
 
 double statsAverageThreads(WaitKind kind) { return samples ? (double)inKind[kind] / samples : 0; }
 double statsAverageFreeUnits() { return samples ? (double)freeUnits / samples : 0; }
+double statsAverageUnusedUnits() { return samples ? (double)freeUnitsNoSplitter / samples : 0; }
 
 int64_t statsTotalNs(WaitKind kind) {
   int64_t t = 0;

@@ -42,6 +42,8 @@ void statsStopSampler();
 // Average number of threads found in a kind, and of free units, per sample.
 double statsAverageThreads(WaitKind kind);
 double statsAverageFreeUnits();
+// Of those, the free units while no splitter waited for one (no work to hand over).
+double statsAverageUnusedUnits();
 // Totals over all threads (nanoseconds and counts); zeroed by statsReset.
 int64_t statsTotalNs(WaitKind kind);
 int64_t statsTotalCount(WaitKind kind);
