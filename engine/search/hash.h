@@ -2,6 +2,7 @@
 // compare-and-swap on the lock byte, and the history marks of the game's
 // positions entered before a search.
 #pragma once
+#include <cstddef>
 #include <atomic>
 #include <cstdint>
 
@@ -39,14 +40,17 @@ struct HashTable {
   HashEntry *entries;
   uint8_t generation;
   uint64_t hashEntryCount;
-  // claimed entries, added to by every thread: on a line of its own, away
-  // from the words each probe reads
-  alignas(CACHE_LINE_BYTES) uint64_t hashFullCount;
   uint64_t allocatedBytes;
   uint8_t *writtenPages;  // one byte per HASH_PAGE_ENTRIES entries; null: clear it all
   uint64_t pageCount;
   Divider bucketDivider;  // by hashEntryCount - 3: a bucket starts at the key's remainder
+  // claimed entries, added to by every thread: last, on a line of its own, so
+  // that its writes never evict the words each probe reads (the divider)
+  alignas(CACHE_LINE_BYTES) uint64_t hashFullCount;
 };
+static_assert(offsetof(HashTable, hashFullCount) >= offsetof(HashTable, bucketDivider) + sizeof(Divider) &&
+                  sizeof(HashTable) == offsetof(HashTable, hashFullCount) + CACHE_LINE_BYTES,
+              "hashFullCount has a cache line to itself");
 
 
 constexpr uint64_t MIN_HASH_BYTES = 1u << 16;  // smallest table ever allocated
