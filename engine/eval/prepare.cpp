@@ -79,7 +79,10 @@ void hide(Board *b, PieceKind *k, int sign) {
 void scoreFromBuilder(Position *pos, int e) {
   Board *b = pos->pg;
   int t = b->tempo;
-  searchMargin.store(t - scoreOffset - 10, std::memory_order_relaxed);
+  // Every thread prepares and every node reads the margin: written only when
+  // it changes, so that the readers' copies of its line stay valid.
+  const int margin = t - scoreOffset - 10;
+  if (searchMargin.load(std::memory_order_relaxed) != margin) searchMargin.store(margin, std::memory_order_relaxed);
   int m = (pos->side < 0 ? -e : e) + t / 2;
   if (pos->statusFlags & STATUS_SHRINK_IN_SCORE) {
     int o = b->drawShrink;
