@@ -81,6 +81,25 @@ TEST_F(QuiesceTest, RearRookJoinsOnlyAfterTheFrontPiece) {
   EXPECT_EQ(m, mv("d2d5"));
 }
 
+TEST_F(QuiesceTest, RearPieceBehindAnEnemyDefenderJoinsAfterIt) {
+  // exd5 Rxd5 would leave +200; the white rook behind the black one answers
+  // that recapture, so Black keeps still: +300.
+  setPlainPosition("3Rk3/8/3r4/3n4/4P3/8/8/4K3 w - -", "d5");
+  Move m = NO_MOVE;
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, &m), 300);
+  EXPECT_EQ(m, mv("e4d5"));
+
+  // without it Black recaptures
+  setPlainPosition("4k3/8/3r4/3n4/4P3/8/8/4K3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 200);
+
+  // a bishop behind the capturing pawn joins after it and wins the rook back
+  setPlainPosition("4k3/8/3r4/3n4/4P3/5B2/8/4K3 w - -", "d5");
+  m = NO_MOVE;
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, &m), 300);
+  EXPECT_EQ(m, mv("e4d5"));
+}
+
 TEST_F(QuiesceTest, BlackCapturesToo) {
   setPlainPosition("4k3/8/8/3p4/2N5/8/8/4K3 b - -", "c4");
   Move m = NO_MOVE;

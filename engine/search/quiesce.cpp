@@ -353,7 +353,9 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   const int c64 = sq88To64[c];
   const uint64_t reach = couldAttack[c64] & pos->allBits;
   if (!(reach & pos->ownBits)) return alpha;
-  if (!geometricAttackerRecords(b, attackerSquares(c, pos->allBits) & pos->ownBits, c)) return alpha;
+  const uint64_t directOwn = attackerSquares(c, pos->allBits) & pos->ownBits;
+  const uint64_t directOwnRecords = geometricAttackerRecords(b, directOwn, c);
+  if (!directOwnRecords) return alpha;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
@@ -363,10 +365,12 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
+  // The own men on the direct squares are filtered already: only the rest of the lines is left.
+  const uint64_t sideRecords[2] = {directOwnRecords | geometricAttackerRecords(b, reach & pos->ownBits & ~directOwn, c),
+                                   geometricAttackerRecords(b, reach & pos->enemyBits, c)};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (uint64_t records = geometricAttackerRecords(b, reach & sideBits[side], c); records && count[side] < 16;) {
+    for (uint64_t records = sideRecords[side]; records && count[side] < 16;) {
       const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
       int cap = p->desc.capability;
