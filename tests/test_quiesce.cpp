@@ -100,6 +100,15 @@ TEST_F(QuiesceTest, RearPieceBehindAnEnemyDefenderJoinsAfterIt) {
   EXPECT_EQ(m, mv("e4d5"));
 }
 
+TEST_F(QuiesceTest, PieceBehindAManThatCannotTakeStaysOut) {
+  // cxd5 exd5: the rook on d1 stands behind a bishop on the file and never joins
+  setPlainPosition("4k3/8/4p3/3n4/2P5/3B4/8/3RK3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 200);
+  // nor does a third man on a line: RxQ RxR RxR NxR, and Rd1 stays out (+900 - 500)
+  setPlainPosition("3rk3/8/5n2/3q4/8/3R4/3R4/3RK3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 400);
+}
+
 TEST_F(QuiesceTest, BlackCapturesToo) {
   setPlainPosition("4k3/8/8/3p4/2N5/8/8/4K3 b - -", "c4");
   Move m = NO_MOVE;

@@ -346,39 +346,40 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (isEmpty(victim)) return alpha;
   const int v = victim->value;
   if (pos->pg->tempo + alpha - s - v > 13) return alpha;
-  // Only men on the lines through c and on its knight squares can take part;
-  // without a direct attacker of the side to move (a man of its own among the
-  // first on the lines and the knight squares that moves that way) the
-  // exchange never starts.
+  // Only the first man on each line through c and the men on its knight
+  // squares attack c directly; without such an attacker of the side to move
+  // the exchange never starts.
   const int c64 = sq88To64[c];
-  const uint64_t reach = couldAttack[c64] & pos->allBits;
-  if (!(reach & pos->ownBits)) return alpha;
-  const uint64_t directOwn = attackerSquares(c, pos->allBits) & pos->ownBits;
-  const uint64_t directOwnRecords = geometricAttackerRecords(b, directOwn, c);
-  if (!directOwnRecords) return alpha;
+  if (!(couldAttack[c64] & pos->ownBits)) return alpha;
+  const uint64_t firstMen = attackerSquares(c, pos->allBits) & pos->allBits;
+  const uint64_t directOwn = geometricAttackerRecords(b, firstMen & pos->ownBits, c);
+  if (!directOwn) return alpha;
+  const uint64_t directEnemy = geometricAttackerRecords(b, firstMen & pos->enemyBits, c);
+  // The only other men that take part: the ones right behind a direct
+  // attacker on its line (x-ray attackers), with that attacker lifted.
+  uint64_t directSquares = 0;
+  for (uint64_t r = directOwn | directEnemy; r; r &= r - 1) directSquares |= sqBit88(b->pieces[lowestBit(r)].square);
+  const uint64_t behind = queenAttacks(c64, pos->allBits & ~directSquares) & pos->allBits & ~firstMen;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
     int square, value, gain, blockerSquare;
     uint32_t bit, blockBit;
-    bool out;
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  // The own men on the direct squares are filtered already: only the rest of the lines is left.
-  const uint64_t sideRecords[2] = {directOwnRecords | geometricAttackerRecords(b, reach & pos->ownBits & ~directOwn, c),
-                                   geometricAttackerRecords(b, reach & pos->enemyBits, c)};
+  const uint64_t sideRecords[2] = {directOwn | geometricAttackerRecords(b, behind & pos->ownBits, c),
+                                   directEnemy | geometricAttackerRecords(b, behind & pos->enemyBits, c)};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
     for (uint64_t records = sideRecords[side]; records && count[side] < 16;) {
       const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
-      int cap = p->desc.capability;
-      // a slider's blocker: the first man from it toward c
+      // an x-ray attacker's blocker: the direct attacker between it and c
       int blocker = -1;
-      if (cap & (2 | 4 | 8)) {
+      if (sqBit88(sq) & behind) {
         uint64_t between = squaresBetween(sq, c) & pos->allBits;
-        if (between) blocker = sq64To88[sq < c ? lowestBit(between) : highestBit(between)];
+        blocker = sq64To88[lowestBit(between)];
       }
       const int16_t *table = p->kind->squareTable;
       Attacker &a = list[side][count[side]];
@@ -388,21 +389,18 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
       a.blockerSquare = blocker;
       a.bit = 1u << (side * 16 + count[side]);
       a.blockBit = 0;
-      a.out = false;
       count[side]++;
     }
   }
-  // An x-ray attacker joins once the piece in front of it (itself a direct attacker) has captured.
+  // An x-ray attacker joins once the piece in front of it has captured.
   for (int side = 0; side < 2; side++)
     for (int i = 0; i < count[side]; i++) {
       Attacker &a = list[side][i];
       if (a.blockerSquare < 0) continue;
-      a.out = true;
-      for (int s2 = 0; s2 < 2 && a.out; s2++)
+      for (int s2 = 0; s2 < 2 && !a.blockBit; s2++)
         for (int j = 0; j < count[s2]; j++)
-          if (list[s2][j].square == a.blockerSquare && list[s2][j].blockerSquare < 0) {
+          if (list[s2][j].square == a.blockerSquare) {
             a.blockBit = list[s2][j].bit;
-            a.out = false;
             break;
           }
     }
@@ -416,7 +414,7 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
     Attacker *best = nullptr;
     for (int j = 0; j < count[side]; j++) {
       Attacker *a = &list[side][j];
-      if (a->out || (used & a->bit)) continue;
+      if (used & a->bit) continue;
       if (a->blockBit && !(used & a->blockBit)) continue;
       if (!best || a->value < best->value) best = a;
     }
