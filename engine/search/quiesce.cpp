@@ -51,10 +51,12 @@ bool threatIsGone(Position *child, Move threat) {
   return r > bound;
 }
 
-bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to) {
+namespace {
+
+// givesCheck with the square of the enemy king known (the searches read it once per node).
+inline bool givesCheckTo(const Position *pos, const PieceRecord *mover, int from, int to, int ksq) {
   const Board *b = pos->pg;
   int side = pos->side;
-  int ksq = kingSquare(b, pos->opponent);
   if (!onBoard(ksq) || ksq == to) return false;
   uint64_t occ = (pos->allBits & ~sqBit88(from)) | sqBit88(to);
   int d = ksq - to;
@@ -70,6 +72,12 @@ bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to)
   if (!(attackCapability(d) & cap)) return false;
   if (cap & (2 | 4 | 8)) return (squaresBetween(to, ksq) & occ) == 0;
   return true;
+}
+
+}  // namespace
+
+bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to) {
+  return givesCheckTo(pos, mover, from, to, kingSquare(pos->pg, pos->opponent));
 }
 
 int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers, Move *pv) {
@@ -103,6 +111,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   clearPickerMemory(&seen);
   const bool inCheck = (pos->nodeFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING;
   const bool threatened = (pos->nodeFlags & NODE_THREAT) != 0;
+  const int enemyKing = kingSquare(b, pos->opponent);
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -119,7 +128,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
     // futility: at depth 0 every futile move goes, at depth 1 a check stays
     if (pos->futilityGap >= -19 || depth == 0) {
       int gain = moveGain(mover, from, to, target);
-      if (gain <= pos->futilityGap && !ep && (depth == 0 || !givesCheck(pos, mover, from, to))) {
+      if (gain <= pos->futilityGap && !ep && (depth == 0 || !givesCheckTo(pos, mover, from, to, enemyKing))) {
         pos->movesTried++;
         continue;
       }
