@@ -19,13 +19,12 @@ inline uint64_t sqBit88(int sq) { return squareBit88[sq]; }
 
 constexpr int QUEEN_CAPABILITY = 2;  // the queen's bit of the capability words
 
-// The square of the king of `kingSide` when the man that has just moved to
-// `to` attacks it, NO_SQUARE otherwise. Most men cannot reach the king's
-// square even on an empty board: that test comes first and spares them the
-// attacker search. (A pawn on its last rank is tested as a queen.)
-int checkedKingSquare(const Board *b, const PieceRecord *mover, int to, uint64_t occupancy, int kingSide) {
-  assert(b && mover && onBoard(to));
-  const int ksq = kingSquare(b, kingSide);
+// The king's square `ksq` when the man that has just moved to `to` attacks
+// it, NO_SQUARE otherwise. Most men cannot reach the king's square even on an
+// empty board: that test comes first and spares them the attacker search. (A
+// pawn on its last rank is tested as a queen.)
+int checkedKingSquare(const PieceRecord *mover, int to, uint64_t occupancy, int ksq) {
+  assert(mover && onBoard(to));
   if (!onBoard(ksq)) return NO_SQUARE;
   int reachable = mover->desc.capability;
   if (mover->desc.kind == PAWN) reachable |= QUEEN_CAPABILITY;
@@ -175,7 +174,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
           }
         }
         child.threatKind = 0;
-        int r = checkedKingSquare(b, mover, to, child.allBits, child.side);
+        int r = checkedKingSquare(mover, to, child.allBits, enemyKing);
         if (r != NO_SQUARE) {
           child.threatMove = makeMoveWord(to, r);
           child.threatTarget = pieceOn(b, r);
@@ -276,6 +275,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   PickerMemory seen;
   clearPickerMemory(&seen);
   const bool checked = (savedFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING && pos->threatKind == 0;
+  const int enemyKing = kingSquare(b, pos->opponent);
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -313,7 +313,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
         } else if (checked && isCapture && !answersThreat(pos, from, to, ep)) {
           childScore = MATE_SCORE;  // leaves the king in check
         } else {
-          if (checkedKingSquare(b, mover, to, child.allBits, child.side) != NO_SQUARE)
+          if (checkedKingSquare(mover, to, child.allBits, enemyKing) != NO_SQUARE)
             childScore = quiesce(&child, -alpha, alphaC, nullptr);
           else
             childScore = quiesceChecks(&child, -alpha, alphaC, pos->childKillers, childLine);
