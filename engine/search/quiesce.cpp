@@ -248,12 +248,12 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   return sideInCheck(pos) ? pos->matedScore : 0;
 }
 
-int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
-  int s = pos->score;
-  if (alpha < s) {
-    if (s >= beta) return s;
-    alpha = s;
-  }
+namespace {
+
+// The capture search of quiesceChecks once the stand-pat has not cut: kept
+// out of line, so that a cut by the stand-pat pays none of its register saves.
+__attribute__((noinline)) int captureSearch(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
+  const int s = pos->score;
   Board *b = pos->pg;
   const int margin = searchMargin.load(std::memory_order_relaxed);
   pos->futilityGap = margin + alpha - s;
@@ -340,6 +340,17 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   }
   pos->nodeFlags = savedFlags;
   return cut ? result : alpha;
+}
+
+}  // namespace
+
+int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
+  const int s = pos->score;
+  if (alpha < s) {
+    if (s >= beta) return s;
+    alpha = s;
+  }
+  return captureSearch(pos, beta, alpha, killers, pv);
 }
 
 int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
