@@ -353,24 +353,17 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   return captureSearch(pos, beta, alpha, killers, pv);
 }
 
-int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
-  int s = pos->score;
-  if (alpha < s) {
-    if (s >= beta) return s;
-    alpha = s;
-  }
-  const int c = realTo(pos->lastMove);
-  if (!onBoard(c)) return alpha;  // no last move (root, null move): nothing to count
+namespace {
+
+// The exchange on c (the victim's value v) once the quick exits of quiesce
+// have not answered: out of line, so that they pay none of its register saves.
+__attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, Move *moveOut, int c, int v) {
+  const int s = pos->score;
   Board *b = pos->pg;
-  const PieceRecord *victim = pieceOn(b, c);
-  if (isEmpty(victim)) return alpha;
-  const int v = victim->value;
-  if (pos->pg->tempo + alpha - s - v > 13) return alpha;
   // Only the first man on each line through c and the men on its knight
   // squares attack c directly; without such an attacker of the side to move
   // the exchange never starts.
   const int c64 = sq88To64[c];
-  if (!(couldAttack[c64] & pos->ownBits)) return alpha;
   const uint64_t firstMen = attackerSquares(c, pos->allBits) & pos->allBits;
   const uint64_t directOwn = geometricAttackerRecords(b, firstMen & pos->ownBits, c);
   if (!directOwn) return alpha;
@@ -463,4 +456,22 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (h <= alpha) return alpha;
   if (moveOut) *moveOut = first;
   return std::min(h, beta);
+}
+
+}  // namespace
+
+int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
+  const int s = pos->score;
+  if (alpha < s) {
+    if (s >= beta) return s;
+    alpha = s;
+  }
+  const int c = realTo(pos->lastMove);
+  if (!onBoard(c)) return alpha;  // no last move (root, null move): nothing to count
+  const PieceRecord *victim = pieceOn(pos->pg, c);
+  if (isEmpty(victim)) return alpha;
+  const int v = victim->value;
+  if (pos->pg->tempo + alpha - s - v > 13) return alpha;
+  if (!(couldAttack[sq88To64[c]] & pos->ownBits)) return alpha;  // no man of its own on a line or knight square
+  return countExchange(pos, beta, alpha, moveOut, c, v);
 }
