@@ -365,13 +365,12 @@ __attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, 
   // the exchange never starts.
   const int c64 = sq88To64[c];
   const uint64_t firstMen = attackerSquares(c, pos->allBits) & pos->allBits;
-  const uint64_t directOwn = geometricAttackerRecords(b, firstMen & pos->ownBits, c);
+  uint64_t directSquares = 0;
+  const uint64_t directOwn = geometricAttackerRecords(b, firstMen & pos->ownBits, c, &directSquares);
   if (!directOwn) return alpha;
-  const uint64_t directEnemy = geometricAttackerRecords(b, firstMen & pos->enemyBits, c);
+  const uint64_t directEnemy = geometricAttackerRecords(b, firstMen & pos->enemyBits, c, &directSquares);
   // The only other men that take part: the ones right behind a direct
   // attacker on its line (x-ray attackers), with that attacker lifted.
-  uint64_t directSquares = 0;
-  for (uint64_t r = directOwn | directEnemy; r; r &= r - 1) directSquares |= sqBit88(b->pieces[lowestBit(r)].square);
   const uint64_t behind = queenAttacks(c64, pos->allBits & ~directSquares) & pos->allBits & ~firstMen;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
