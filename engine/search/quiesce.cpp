@@ -380,8 +380,9 @@ __attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, 
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const uint64_t sideRecords[2] = {directOwn | geometricAttackerRecords(b, behind & pos->ownBits, c),
-                                   directEnemy | geometricAttackerRecords(b, behind & pos->enemyBits, c)};
+  const uint64_t xrayOwn = geometricAttackerRecords(b, behind & pos->ownBits, c);
+  const uint64_t xrayEnemy = geometricAttackerRecords(b, behind & pos->enemyBits, c);
+  const uint64_t sideRecords[2] = {directOwn | xrayOwn, directEnemy | xrayEnemy};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
     for (uint64_t records = sideRecords[side]; records && count[side] < 16;) {
@@ -404,8 +405,9 @@ __attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, 
       count[side]++;
     }
   }
-  // An x-ray attacker joins once the piece in front of it has captured.
-  for (int side = 0; side < 2; side++)
+  // An x-ray attacker joins once the piece in front of it has captured (most
+  // exchanges have none).
+  for (int side = 0; side < 2 && (xrayOwn | xrayEnemy); side++)
     for (int i = 0; i < count[side]; i++) {
       Attacker &a = list[side][i];
       if (a.blockerSquare < 0) continue;
