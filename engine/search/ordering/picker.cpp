@@ -67,7 +67,8 @@ int captureKey(const Position *pos, Move move) {
   return key;
 }
 
-void orderCaptures(Position *pos) {
+// Not vectorized: the lists are a few moves long, shorter than the vector code's set-up.
+__attribute__((optimize("no-tree-vectorize"))) void orderCaptures(Position *pos) {
   assert(pos && pos->moveCursor >= pos->moveList);
   int n = (int)(pos->moveCursor - pos->moveList);
   if (n < 2) return;  // a single move is in order
