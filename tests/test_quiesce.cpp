@@ -38,6 +38,13 @@ void setPlainPosition(const char *fen, const char *lastTo) {
   rootPosition.lastMove = makeMoveWord(NO_SQUARE, to);
 }
 
+// givesCheck for a move of the root position, given in coordinates.
+bool checks(const char *move) {
+  Move m = mv(move);
+  int from = moveFrom(m), to = realTo(m);
+  return givesCheck(&rootPosition, pieceOn(rootPosition.pg, from), from, to);
+}
+
 struct QuiesceTest : testing::Test {
   void SetUp() override {
     initOnce();
@@ -79,6 +86,34 @@ TEST_F(QuiesceTest, RearRookJoinsOnlyAfterTheFrontPiece) {
   Move m = NO_MOVE;
   EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, &m), 100);
   EXPECT_EQ(m, mv("d2d5"));
+}
+
+TEST_F(QuiesceTest, RearPieceBehindAnEnemyDefenderJoinsAfterIt) {
+  // exd5 Rxd5 would leave +200; the white rook behind the black one answers
+  // that recapture, so Black keeps still: +300.
+  setPlainPosition("3Rk3/8/3r4/3n4/4P3/8/8/4K3 w - -", "d5");
+  Move m = NO_MOVE;
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, &m), 300);
+  EXPECT_EQ(m, mv("e4d5"));
+
+  // without it Black recaptures
+  setPlainPosition("4k3/8/3r4/3n4/4P3/8/8/4K3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 200);
+
+  // a bishop behind the capturing pawn joins after it and wins the rook back
+  setPlainPosition("4k3/8/3r4/3n4/4P3/5B2/8/4K3 w - -", "d5");
+  m = NO_MOVE;
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, &m), 300);
+  EXPECT_EQ(m, mv("e4d5"));
+}
+
+TEST_F(QuiesceTest, PieceBehindAManThatCannotTakeStaysOut) {
+  // cxd5 exd5: the rook on d1 stands behind a bishop on the file and never joins
+  setPlainPosition("4k3/8/4p3/3n4/2P5/3B4/8/3RK3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 200);
+  // nor does a third man on a line: RxQ RxR RxR NxR, and Rd1 stays out (+900 - 500)
+  setPlainPosition("3rk3/8/5n2/3q4/8/3R4/3R4/3RK3 w - -", "d5");
+  EXPECT_EQ(quiesce(&rootPosition, 9999, -9999, nullptr), 400);
 }
 
 TEST_F(QuiesceTest, BlackCapturesToo) {
@@ -212,6 +247,49 @@ TEST_F(QuiesceTest, AnAttackedPawnStopsTheDraw) {
 TEST_F(QuiesceTest, NoDrawMarkInAPositionThatIsNotLegal) {
   // the side that has just moved (white) left its king attacked by the rook
   EXPECT_EQ(drawBits("8/8/8/3k4/3P4/r1K5/8/8 b - -") & 0x20, 0);
+}
+
+TEST_F(QuiesceTest, GivesCheckByEachKindOfMover) {
+  ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/R1N1KB2 w - -"));
+  EXPECT_FALSE(checks("c1d3"));          // not a knight square of e8
+  EXPECT_TRUE(checks("a1a8"));           // the rook along the last rank
+  EXPECT_FALSE(checks("a1a7"));
+  EXPECT_TRUE(checks("f1b5"));           // the bishop on the free diagonal
+  EXPECT_FALSE(checks("f1c4"));
+  ASSERT_TRUE(setFen("4k3/8/8/3N4/8/8/8/4K3 w - -"));
+  EXPECT_TRUE(checks("d5f6"));
+  EXPECT_TRUE(checks("d5c7"));
+  EXPECT_FALSE(checks("d5e7"));
+}
+
+TEST_F(QuiesceTest, GivesCheckThroughTheLinesAndByPawns) {
+  // a rook behind its own bishop gives no check; only the mover counts, so the
+  // bishop uncovering the rook does not either
+  ASSERT_TRUE(setFen("4k3/8/8/8/4B3/8/8/4RK2 w - -"));
+  EXPECT_FALSE(checks("e1e3"));
+  EXPECT_FALSE(checks("e4d5"));
+  // the square the mover leaves no longer blocks: the rook backs down its file
+  ASSERT_TRUE(setFen("4k3/8/8/4R3/8/8/8/5K2 w - -"));
+  EXPECT_TRUE(checks("e5e2"));
+  // pawns: a diagonal step next to the king, the seventh rank with the square
+  // ahead free, and the last rank tested as a queen
+  ASSERT_TRUE(setFen("4k3/8/3P4/8/8/8/1P6/4K3 w - -"));
+  EXPECT_TRUE(checks("d6d7"));
+  ASSERT_TRUE(setFen("4k3/8/8/8/8/8/1P6/4K3 w - -"));
+  EXPECT_FALSE(checks("b2b4"));
+  ASSERT_TRUE(setFen("4k3/8/1P6/8/8/8/8/4K3 w - -"));
+  EXPECT_TRUE(checks("b6b7"));
+  ASSERT_TRUE(setFen("1n2k3/8/1P6/8/8/8/8/4K3 w - -"));
+  EXPECT_FALSE(checks("b6b7"));
+  ASSERT_TRUE(setFen("1r2k3/P7/8/8/8/8/8/4K3 w - -"));
+  EXPECT_TRUE(checks("a7b8"));  // a queen on b8 sees e8 along the rank
+  ASSERT_TRUE(setFen("4k3/2P5/8/8/8/8/8/4K3 w - -"));
+  EXPECT_TRUE(checks("c7c8"));
+  // Black to move: a pawn step next to the white king
+  ASSERT_TRUE(setFen("4k3/8/8/8/3p4/8/8/4K3 b - -"));
+  EXPECT_FALSE(checks("d4d3"));
+  ASSERT_TRUE(setFen("4k3/8/8/8/8/3p4/8/4K3 b - -"));
+  EXPECT_TRUE(checks("d3d2"));
 }
 
 }  // namespace

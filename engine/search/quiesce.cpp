@@ -19,13 +19,12 @@ inline uint64_t sqBit88(int sq) { return squareBit88[sq]; }
 
 constexpr int QUEEN_CAPABILITY = 2;  // the queen's bit of the capability words
 
-// The square of the king of `kingSide` when the man that has just moved to
-// `to` attacks it, NO_SQUARE otherwise. Most men cannot reach the king's
-// square even on an empty board: that test comes first and spares them the
-// attacker search. (A pawn on its last rank is tested as a queen.)
-int checkedKingSquare(const Board *b, const PieceRecord *mover, int to, uint64_t occupancy, int kingSide) {
-  assert(b && mover && onBoard(to));
-  const int ksq = kingSquare(b, kingSide);
+// The king's square `ksq` when the man that has just moved to `to` attacks
+// it, NO_SQUARE otherwise. Most men cannot reach the king's square even on an
+// empty board: that test comes first and spares them the attacker search. (A
+// pawn on its last rank is tested as a queen.)
+int checkedKingSquare(const PieceRecord *mover, int to, uint64_t occupancy, int ksq) {
+  assert(mover && onBoard(to));
   if (!onBoard(ksq)) return NO_SQUARE;
   int reachable = mover->desc.capability;
   if (mover->desc.kind == PAWN) reachable |= QUEEN_CAPABILITY;
@@ -51,10 +50,12 @@ bool threatIsGone(Position *child, Move threat) {
   return r > bound;
 }
 
-bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to) {
+namespace {
+
+// givesCheck with the square of the enemy king known (the searches read it once per node).
+inline bool givesCheckTo(const Position *pos, const PieceRecord *mover, int from, int to, int ksq) {
   const Board *b = pos->pg;
   int side = pos->side;
-  int ksq = kingSquare(b, pos->opponent);
   if (!onBoard(ksq) || ksq == to) return false;
   uint64_t occ = (pos->allBits & ~sqBit88(from)) | sqBit88(to);
   int d = ksq - to;
@@ -70,6 +71,12 @@ bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to)
   if (!(attackCapability(d) & cap)) return false;
   if (cap & (2 | 4 | 8)) return (squaresBetween(to, ksq) & occ) == 0;
   return true;
+}
+
+}  // namespace
+
+bool givesCheck(const Position *pos, const PieceRecord *mover, int from, int to) {
+  return givesCheckTo(pos, mover, from, to, kingSquare(pos->pg, pos->opponent));
 }
 
 int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers, Move *pv) {
@@ -103,6 +110,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   clearPickerMemory(&seen);
   const bool inCheck = (pos->nodeFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING;
   const bool threatened = (pos->nodeFlags & NODE_THREAT) != 0;
+  const int enemyKing = kingSquare(b, pos->opponent);
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -119,7 +127,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
     // futility: at depth 0 every futile move goes, at depth 1 a check stays
     if (pos->futilityGap >= -19 || depth == 0) {
       int gain = moveGain(mover, from, to, target);
-      if (gain <= pos->futilityGap && !ep && (depth == 0 || !givesCheck(pos, mover, from, to))) {
+      if (gain <= pos->futilityGap && !ep && (depth == 0 || !givesCheckTo(pos, mover, from, to, enemyKing))) {
         pos->movesTried++;
         continue;
       }
@@ -166,7 +174,7 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
           }
         }
         child.threatKind = 0;
-        int r = checkedKingSquare(b, mover, to, child.allBits, child.side);
+        int r = checkedKingSquare(mover, to, child.allBits, enemyKing);
         if (r != NO_SQUARE) {
           child.threatMove = makeMoveWord(to, r);
           child.threatTarget = pieceOn(b, r);
@@ -240,12 +248,12 @@ int searchFrontier(Position *pos, int depth, int beta, int alpha, Move *killers,
   return sideInCheck(pos) ? pos->matedScore : 0;
 }
 
-int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
-  int s = pos->score;
-  if (alpha < s) {
-    if (s >= beta) return s;
-    alpha = s;
-  }
+namespace {
+
+// The capture search of quiesceChecks once the stand-pat has not cut: kept
+// out of line, so that a cut by the stand-pat pays none of its register saves.
+__attribute__((noinline)) int captureSearch(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
+  const int s = pos->score;
   Board *b = pos->pg;
   const int margin = searchMargin.load(std::memory_order_relaxed);
   pos->futilityGap = margin + alpha - s;
@@ -267,6 +275,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   PickerMemory seen;
   clearPickerMemory(&seen);
   const bool checked = (savedFlags & NODE_THREAT) && kindAt(pos->threatTarget) == KING && pos->threatKind == 0;
+  const int enemyKing = kingSquare(b, pos->opponent);
   Position child;
   initChildRecord(&child, b);
   Move childLine[PV_LENGTH];
@@ -304,7 +313,7 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
         } else if (checked && isCapture && !answersThreat(pos, from, to, ep)) {
           childScore = MATE_SCORE;  // leaves the king in check
         } else {
-          if (checkedKingSquare(b, mover, to, child.allBits, child.side) != NO_SQUARE)
+          if (checkedKingSquare(mover, to, child.allBits, enemyKing) != NO_SQUARE)
             childScore = quiesce(&child, -alpha, alphaC, nullptr);
           else
             childScore = quiesceChecks(&child, -alpha, alphaC, pos->childKillers, childLine);
@@ -333,48 +342,57 @@ int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
   return cut ? result : alpha;
 }
 
-int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
-  int s = pos->score;
+}  // namespace
+
+int quiesceChecks(Position *pos, int beta, int alpha, Move *killers, Move *pv) {
+  const int s = pos->score;
   if (alpha < s) {
     if (s >= beta) return s;
     alpha = s;
   }
-  const int c = realTo(pos->lastMove);
-  if (!onBoard(c)) return alpha;  // no last move (root, null move): nothing to count
+  return captureSearch(pos, beta, alpha, killers, pv);
+}
+
+namespace {
+
+// The exchange on c (the victim's value v) once the quick exits of quiesce
+// have not answered: out of line, so that they pay none of its register saves.
+__attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, Move *moveOut, int c, int v) {
+  const int s = pos->score;
   Board *b = pos->pg;
-  const PieceRecord *victim = pieceOn(b, c);
-  if (isEmpty(victim)) return alpha;
-  const int v = victim->value;
-  if (pos->pg->tempo + alpha - s - v > 13) return alpha;
-  // Only men on the lines through c and on its knight squares can take part;
-  // without a direct attacker of the side to move (a man of its own among the
-  // first on the lines and the knight squares that moves that way) the
-  // exchange never starts.
+  // Only the first man on each line through c and the men on its knight
+  // squares attack c directly; without such an attacker of the side to move
+  // the exchange never starts.
   const int c64 = sq88To64[c];
-  const uint64_t reach = couldAttack[c64] & pos->allBits;
-  if (!(reach & pos->ownBits)) return alpha;
-  if (!geometricAttackerRecords(b, attackerSquares(c, pos->allBits) & pos->ownBits, c)) return alpha;
+  const uint64_t firstMen = attackerSquares(c, pos->allBits) & pos->allBits;
+  uint64_t directSquares = 0;
+  const uint64_t directOwn = geometricAttackerRecords(b, firstMen & pos->ownBits, c, &directSquares);
+  if (!directOwn) return alpha;
+  const uint64_t directEnemy = geometricAttackerRecords(b, firstMen & pos->enemyBits, c, &directSquares);
+  // The only other men that take part: the ones right behind a direct
+  // attacker on its line (x-ray attackers), with that attacker lifted.
+  const uint64_t behind = queenAttacks(c64, pos->allBits & ~directSquares) & pos->allBits & ~firstMen;
 
   // Attacker lists: [0] the side to move, [1] the opponent, in piece-list order.
   struct Attacker {
     int square, value, gain, blockerSquare;
     uint32_t bit, blockBit;
-    bool out;
   };
   Attacker list[2][16];
   int count[2] = {0, 0};
-  const uint64_t sideBits[2] = {pos->ownBits, pos->enemyBits};
+  const uint64_t xrayOwn = geometricAttackerRecords(b, behind & pos->ownBits, c);
+  const uint64_t xrayEnemy = geometricAttackerRecords(b, behind & pos->enemyBits, c);
+  const uint64_t sideRecords[2] = {directOwn | xrayOwn, directEnemy | xrayEnemy};
   const int colours[2] = {pos->side, pos->opponent};
   for (int side = 0; side < 2; side++) {
-    for (uint64_t records = geometricAttackerRecords(b, reach & sideBits[side], c); records && count[side] < 16;) {
+    for (uint64_t records = sideRecords[side]; records && count[side] < 16;) {
       const PieceRecord *p = takeInListOrder(b, &records, colours[side]);
       int sq = p->square;
-      int cap = p->desc.capability;
-      // a slider's blocker: the first man from it toward c
+      // an x-ray attacker's blocker: the direct attacker between it and c
       int blocker = -1;
-      if (cap & (2 | 4 | 8)) {
+      if (sqBit88(sq) & behind) {
         uint64_t between = squaresBetween(sq, c) & pos->allBits;
-        if (between) blocker = sq64To88[sq < c ? lowestBit(between) : highestBit(between)];
+        blocker = sq64To88[lowestBit(between)];
       }
       const int16_t *table = p->kind->squareTable;
       Attacker &a = list[side][count[side]];
@@ -384,21 +402,19 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
       a.blockerSquare = blocker;
       a.bit = 1u << (side * 16 + count[side]);
       a.blockBit = 0;
-      a.out = false;
       count[side]++;
     }
   }
-  // An x-ray attacker joins once the piece in front of it (itself a direct attacker) has captured.
-  for (int side = 0; side < 2; side++)
+  // An x-ray attacker joins once the piece in front of it has captured (most
+  // exchanges have none).
+  for (int side = 0; side < 2 && (xrayOwn | xrayEnemy); side++)
     for (int i = 0; i < count[side]; i++) {
       Attacker &a = list[side][i];
       if (a.blockerSquare < 0) continue;
-      a.out = true;
-      for (int s2 = 0; s2 < 2 && a.out; s2++)
+      for (int s2 = 0; s2 < 2 && !a.blockBit; s2++)
         for (int j = 0; j < count[s2]; j++)
-          if (list[s2][j].square == a.blockerSquare && list[s2][j].blockerSquare < 0) {
+          if (list[s2][j].square == a.blockerSquare) {
             a.blockBit = list[s2][j].bit;
-            a.out = false;
             break;
           }
     }
@@ -412,7 +428,7 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
     Attacker *best = nullptr;
     for (int j = 0; j < count[side]; j++) {
       Attacker *a = &list[side][j];
-      if (a->out || (used & a->bit)) continue;
+      if (used & a->bit) continue;
       if (a->blockBit && !(used & a->blockBit)) continue;
       if (!best || a->value < best->value) best = a;
     }
@@ -441,4 +457,22 @@ int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
   if (h <= alpha) return alpha;
   if (moveOut) *moveOut = first;
   return std::min(h, beta);
+}
+
+}  // namespace
+
+int quiesce(Position *pos, int beta, int alpha, Move *moveOut) {
+  const int s = pos->score;
+  if (alpha < s) {
+    if (s >= beta) return s;
+    alpha = s;
+  }
+  const int c = realTo(pos->lastMove);
+  if (!onBoard(c)) return alpha;  // no last move (root, null move): nothing to count
+  const PieceRecord *victim = pieceOn(pos->pg, c);
+  if (isEmpty(victim)) return alpha;
+  const int v = victim->value;
+  if (pos->pg->tempo + alpha - s - v > 13) return alpha;
+  if (!(couldAttack[sq88To64[c]] & pos->ownBits)) return alpha;  // no man of its own on a line or knight square
+  return countExchange(pos, beta, alpha, moveOut, c, v);
 }

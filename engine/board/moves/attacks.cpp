@@ -24,13 +24,41 @@ inline bool reaches(int capability, int from, int target, uint64_t occupancy) {
 }
 
 // Walks a side's list from its first piece for a piece that attacks the square.
-bool defended(const Board *b, int colour, int square, uint64_t occupancy) {
+// Out of line: the walk below seldom needs it and would pay its register saves.
+__attribute__((noinline)) bool defended(const Board *b, int colour, int square, uint64_t occupancy) {
   const PieceListHead *h = colour > 0 ? &b->white : &b->black;
   for (const PieceRecord *d = h->node.next; d != &b->sentinel; d = d->next) {
     if (!onBoard(d->square)) continue;
     if (reaches(d->desc.capability, d->square, square, occupancy)) return true;
   }
   return false;
+}
+
+// The piece part of findAttacker: the walk over the enemy list. Kept out of
+// line so that the pawn answers above it need no register saves.
+__attribute__((noinline)) int findPieceAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int limit) {
+  const Board *b = piece->board;
+  int code = piece->desc.code;
+  int colour = piece->colour;
+  int pieceClass = piece->desc.pieceClass;
+  int capability = piece->desc.capability;
+  if (code == WHITE_PAWN || code == BLACK_PAWN) {
+    // a pawn given a square on its last rank is tested as a queen of its colour
+    const PieceRecord *queen = &b->pieces[colour > 0 ? 31 : 1];
+    pieceClass = queen->desc.pieceClass;
+    capability = queen->desc.capability;
+  }
+  if (limit == 6) limit = pieceClass;
+
+  // Enemy pieces from the king backwards: most valuable first, while above the limit.
+  const PieceRecord *e = &b->pieces[colour > 0 ? 0 : 32];
+  for (; e->colour == -colour && e->desc.pieceClass > limit; e = e->prev) {
+    if (!onBoard(e->square)) continue;  // a captured king keeps its links
+    if (!reaches(capability, square, e->square, occupancy)) continue;
+    if (e->desc.pieceClass > pieceClass) return e->square;
+    if (!defended(b, e->colour, e->square, occupancy)) return e->square;
+  }
+  return NO_SQUARE;
 }
 
 }  // namespace
@@ -84,7 +112,6 @@ int findAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int l
   Board *b = piece->board;
   PieceRecord *const *sq = b->squareArray + 128;
   int code = piece->desc.code;
-  int colour = piece->colour;
   int rank = rankOf(square);
 
   if (code == WHITE_PAWN && rank != 7) {
@@ -110,23 +137,5 @@ int findAttacker(int square, const PieceRecord *piece, uint64_t occupancy, int l
     return NO_SQUARE;
   }
 
-  int pieceClass = piece->desc.pieceClass;
-  int capability = piece->desc.capability;
-  if (code == WHITE_PAWN || code == BLACK_PAWN) {
-    // a pawn given a square on its last rank is tested as a queen of its colour
-    const PieceRecord *queen = &b->pieces[colour > 0 ? 31 : 1];
-    pieceClass = queen->desc.pieceClass;
-    capability = queen->desc.capability;
-  }
-  if (limit == 6) limit = pieceClass;
-
-  // Enemy pieces from the king backwards: most valuable first, while above the limit.
-  const PieceRecord *e = &b->pieces[colour > 0 ? 0 : 32];
-  for (; e->colour == -colour && e->desc.pieceClass > limit; e = e->prev) {
-    if (!onBoard(e->square)) continue;  // a captured king keeps its links
-    if (!reaches(capability, square, e->square, occupancy)) continue;
-    if (e->desc.pieceClass > pieceClass) return e->square;
-    if (!defended(b, e->colour, e->square, occupancy)) return e->square;
-  }
-  return NO_SQUARE;
+  return findPieceAttacker(square, piece, occupancy, limit);
 }

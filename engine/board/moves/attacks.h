@@ -31,14 +31,18 @@ inline uint64_t attackerSquares(int target, uint64_t occupancy) {
 // The records standing on the squares of a set whose piece could attack
 // `target` by its move geometry (lines taken as empty), as a mask of record
 // indexes (bit i for Board::pieces[i]). Filtering here spares the list-order
-// walk the men that never reach the target.
-inline uint64_t geometricAttackerRecords(const Board *b, uint64_t squares, int target) {
+// walk the men that never reach the target. Their squares are added to
+// `*found` when it is given.
+inline uint64_t geometricAttackerRecords(const Board *b, uint64_t squares, int target, uint64_t *found = nullptr) {
   assert(b && onBoard(target));
   uint64_t records = 0;
   for (; squares; squares &= squares - 1) {
     const int sq = sq64To88[lowestBit(squares)];
     const PieceRecord *p = pieceOn(b, sq);
-    if (attackCapability(target - sq) & p->desc.capability) records |= 1ULL << (p - b->pieces);
+    if (attackCapability(target - sq) & p->desc.capability) {
+      records |= 1ULL << (p - b->pieces);
+      if (found) *found |= squares & -squares;
+    }
   }
   return records;
 }

@@ -67,7 +67,8 @@ int captureKey(const Position *pos, Move move) {
   return key;
 }
 
-void orderCaptures(Position *pos) {
+// Not vectorized: the lists are a few moves long, shorter than the vector code's set-up.
+__attribute__((optimize("no-tree-vectorize"))) void orderCaptures(Position *pos) {
   assert(pos && pos->moveCursor >= pos->moveList);
   int n = (int)(pos->moveCursor - pos->moveList);
   if (n < 2) return;  // a single move is in order
@@ -152,13 +153,20 @@ static __attribute__((noinline)) bool nextPickerStage(Position *pos) {
           pos->pickerStage = 4;
           break;
         }
-        if (pos->pieceCursor == end) {
-          pos->pickerStage = 4;
-          return false;
+        {
+          // piece by piece until one of them has a move (the threatened piece went first)
+          const PieceRecord *skip = (pos->nodeFlags & NODE_THREAT) ? pos->threatTarget : nullptr;
+          for (;;) {
+            PieceRecord *p = pos->pieceCursor;
+            if (p == end) {
+              pos->pickerStage = 4;
+              return false;
+            }
+            if (p != skip) genPieceQuietMoves(pos);
+            pos->pieceCursor = p->next;
+            if (pos->moveCursor > pos->moveList) return true;
+          }
         }
-        if (!((pos->nodeFlags & NODE_THREAT) && pos->pieceCursor == pos->threatTarget)) genPieceQuietMoves(pos);
-        pos->pieceCursor = pos->pieceCursor->next;
-        break;
       default: return false;
     }
   }
