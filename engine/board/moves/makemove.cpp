@@ -61,7 +61,9 @@ inline int isolatedOf(Board *b, int s, int F) { return b->prepared.data.isolated
 inline int doubledOf(Board *b, int s, int F) { return b->prepared.data.doubledIsolatedPressure[s > 0 ? 1 : 0][F]; }
 
 // A pawn of side s leaves file F: the change d from s's point of view.
-int pawnLeavesFile(Board *b, int s, int F) {
+// (Always inline: as a call in the capture steps it made make-move keep its
+// live values on the stack around it.)
+inline __attribute__((always_inline)) int pawnLeavesFile(Board *b, int s, int F) {
   int *own = sideHead(b, s)->pawnFiles();
   int *other = sideHead(b, -s)->pawnFiles();
   int d = (own[F - 1] == 0 && own[F + 1] == 0) ? isolatedOf(b, s, F) : 0;
