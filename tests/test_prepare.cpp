@@ -875,6 +875,34 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
 }
 
 
+// The bitboard reach of every piece against the 0x88 geometry: the kind's
+// capability must allow the difference, and a slider needs the squares
+// between empty. Random positions put sliders behind and in front of men.
+TEST_F(PrepareTest, ReachSetsFollowTheAttackGeometry) {
+  Rand15 r{2718};
+  int pieces = 0;
+  for (int i = 0; i < 200; i++) {
+    Material m = randomMaterial(r, 0, 9);
+    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
+    if (fen.empty()) continue;
+    Position *p = setFen(fen.c_str());
+    uint64_t occ = p->allBits;
+    for (PieceListHead *h : {&b()->white, &b()->black})
+      for (PieceRecord *x = h->node.next; x != b()->end(); x = x->next) {
+        uint64_t set = reachSet(x, occ);
+        int cap = x->kind->capability;
+        for (int t = 0; t < 120; t++) {
+          if (!onBoard(t)) continue;
+          bool expected = t != x->square && (attackCapability(t - x->square) & cap) &&
+                          (!(cap & (2 | 4 | 8)) || (squaresBetween(x->square, t) & occ) == 0);
+          ASSERT_EQ((set & squareBit88[t]) != 0, expected) << fen << " piece on " << x->square << " square " << t;
+        }
+        pieces++;
+      }
+  }
+  EXPECT_GT(pieces, 2000);
+}
+
 // Random games from random positions: every child whose move captured or was
 // special is prepared as the search does it (reset 0); the hanging-piece rule
 // must leave counts and material as they were, and the block stays intact.
