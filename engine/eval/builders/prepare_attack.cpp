@@ -127,13 +127,18 @@ void addLineSums(const int *value, const int *carry, int ranks, int files, int *
   for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), acc + padded(r, 0) + step);
 }
 
+// Zeroes the board squares of padded sums (the only ones the sums use).
+void clearSums(int *sum) {
+  for (int r = 0; r < 8; r++)
+    for (int f = 0; f < 8; f++) sum[padded(r, f)] = 0;
+}
+
 // Int sums added to an int16 table once: the table wraps like one add per term.
+inline void addRankSums(int16_t *__restrict to, const int *__restrict from) {
+  for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
+}
 void addSums(int16_t *table, const int *sum) {
-  for (int r = 0; r < 8; r++) {
-    int16_t *__restrict to = table + 16 * r;  // the rank's first 0x88 square
-    const int *__restrict from = sum + padded(r, 0);
-    for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
-  }
+  for (int r = 0; r < 8; r++) addRankSums(table + 16 * r, sum + padded(r, 0));  // 16 * r: the rank's a-file
 }
 
 // An 0x88 table of values on the board squares of the padded board, or of its
@@ -174,12 +179,12 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
     if (knights) {
       for (int i = 0; i < PAD_SIZE; i++) value[i] = 0;  // the jumps off the board find zero
       toPadded(knightValue[si], value, false);
-      int sum[PAD_SIZE] = {};
-      for (const auto &j : KNIGHT_JUMPS) {
-        int step = paddedStep(j[0], j[1]);
-        for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), value + padded(r, 0) + step);
+      int16_t *table = squareTable(b, side, KNIGHT);
+      for (int r = 0; r < 8; r++) {  // a rank at a time: its sums stay in registers
+        int sum[8] = {};
+        for (const auto &j : KNIGHT_JUMPS) addRank(sum, value + padded(r, 0) + paddedStep(j[0], j[1]));
+        addRankSums(table + 16 * r, sum);
       }
-      addSums(squareTable(b, side, KNIGHT), sum);
     }
     if (!orthogonal && !diagonal) continue;
     toPadded(lineValue[si], value, false);
@@ -194,12 +199,15 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
         carryT[padded(f, r)] = c;
       }
     }
-    int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
+    int lineSum[2][PAD_SIZE];  // orthogonal, diagonal
+    clearSums(lineSum[0]);
+    clearSums(lineSum[1]);
     if (orthogonal) {
       addLineSums(value, carry, 1, 0, lineSum[0]);
       addLineSums(value, carry, -1, 0, lineSum[0]);
       // along the ranks: up and down the files of the transposed board
-      int sumT[PAD_SIZE] = {};
+      int sumT[PAD_SIZE];
+      clearSums(sumT);
       toPadded(lineValue[si], valueT, true);
       addLineSums(valueT, carryT, 1, 0, sumT);
       addLineSums(valueT, carryT, -1, 0, sumT);
