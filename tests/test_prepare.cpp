@@ -165,6 +165,22 @@ Material randomMaterial(Rand15 &r, int pawnsFrom, int pawnsSpan) {
   return m;
 }
 
+// Calls fn(position, fen, generator) for each of `count` random FENs that
+// set up (the generator goes on from there); returns how many did.
+template <class Fn>
+int forRandomPositions(uint32_t seed, int count, Fn fn) {
+  Rand15 r{seed};
+  int done = 0;
+  for (int i = 0; i < count && !::testing::Test::HasFatalFailure(); i++) {
+    Material m = randomMaterial(r, 0, 9);
+    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
+    if (fen.empty()) continue;
+    fn(PrepareTest::setFen(fen.c_str()), fen, r);
+    done++;
+  }
+  return done;
+}
+
 // ======================= weights =======================
 
 TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
@@ -844,13 +860,7 @@ TEST_F(PrepareTest, IncrementalScoreMatchesFreshPreparation) {
 // tables (under the sanitizer builds any stray access aborts), leaves the
 // occupancy snapshot intact and sets every piece's value from the tables.
 TEST_F(PrepareTest, RandomPositionsStayInBounds) {
-  Rand15 r{777};
-  int done = 0;
-  for (int i = 0; i < 400; i++) {
-    Material m = randomMaterial(r, 0, 9);
-    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
-    if (fen.empty()) continue;
-    Position *p = setFen(fen.c_str());
+  int done = forRandomPositions(777, 400, [](Position *p, const std::string &fen, Rand15 &r) {
     p->halfMoveClock = r.next() % 140;
     prepare(p, 1);
     ASSERT_EQ(d().occupancy, p->allBits) << fen;
@@ -869,8 +879,7 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
       }
     ASSERT_GE(d().drawClass, 0);
     ASSERT_LE(d().drawClass, 2);
-    done++;
-  }
+  });
   EXPECT_GT(done, 300);
 }
 
@@ -879,13 +888,8 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
 // capability must allow the difference, and a slider needs the squares
 // between empty. Random positions put sliders behind and in front of men.
 TEST_F(PrepareTest, ReachSetsFollowTheAttackGeometry) {
-  Rand15 r{2718};
   int pieces = 0;
-  for (int i = 0; i < 200; i++) {
-    Material m = randomMaterial(r, 0, 9);
-    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
-    if (fen.empty()) continue;
-    Position *p = setFen(fen.c_str());
+  forRandomPositions(2718, 200, [&pieces](Position *p, const std::string &fen, Rand15 &) {
     uint64_t occ = p->allBits;
     for (PieceListHead *h : {&b()->white, &b()->black})
       for (PieceRecord *x = h->node.next; x != b()->end(); x = x->next) {
@@ -899,7 +903,7 @@ TEST_F(PrepareTest, ReachSetsFollowTheAttackGeometry) {
         }
         pieces++;
       }
-  }
+  });
   EXPECT_GT(pieces, 2000);
 }
 
