@@ -183,6 +183,19 @@ int forRandomPositions(uint32_t seed, int count, Fn fn) {
 
 // ======================= weights =======================
 
+// Closeness by 0x88 difference: cells at the edges and inside of the 15 x 15
+// table (row rank difference + 7, column file difference + 7).
+TEST(CentreCloseness, CellsByRankAndFileDifference) {
+  struct Cell {
+    int ranks, files, closeness;
+  };
+  const Cell cells[] = {{0, 0, 7},   {0, 1, 6},   {-1, 0, 7}, {1, 0, 6},   {0, -1, 7}, {-7, -1, 1},
+                        {-7, 0, 1},  {-7, -7, 0}, {-1, -7, 1}, {0, 7, 0},  {3, -4, 2}, {-4, 3, 2},
+                        {7, 0, 0},   {6, 0, 1},   {-2, -6, 1}, {2, 5, 0},  {-5, 2, 1}};
+  for (const Cell &c : cells)
+    EXPECT_EQ(centreCloseness(16 * c.ranks + c.files), c.closeness) << c.ranks << " " << c.files;
+}
+
 TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
   prepared(nullptr);
   EXPECT_EQ(b()->kinds[WHITE_PAWN].middlegameValue, 52);
