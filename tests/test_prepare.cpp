@@ -2,6 +2,8 @@
 // the hanging-piece rule, hand-computed builder steps, colour mirroring,
 // incremental against fresh scores, and random positions (run under the
 // sanitizers: the king-zone writes near the board edge must stay inside).
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -182,6 +184,16 @@ int forRandomPositions(uint32_t seed, int count, Fn fn) {
 }
 
 // ======================= weights =======================
+
+// King distance of every pair of board squares: the larger of the file and
+// the rank difference.
+TEST(KingDistance, LargerOfFileAndRankDifference) {
+  for (int a = 0; a < 64; a++)
+    for (int b = 0; b < 64; b++) {
+      int files = std::abs(a % 8 - b % 8), ranks = std::abs(a / 8 - b / 8);
+      ASSERT_EQ(kingDistance(sq64To88[a], sq64To88[b]), std::max(files, ranks)) << a << " " << b;
+    }
+}
 
 // Closeness by 0x88 difference: cells at the edges and inside of the 15 x 15
 // table (row rank difference + 7, column file difference + 7).
