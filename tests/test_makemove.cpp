@@ -491,6 +491,34 @@ TEST_F(MakeMove, OnlyRooksStandingOnAFileAreRevaluedWhenItOpens) {
   w.expectSameBoard(*before, gameBoard);
 }
 
+TEST_F(MakeMove, RookTakingAPawnOnItsFileGetsItsOwnValueBack) {
+  // The capture opens the d-file and unmake closes it again: both re-value the
+  // rooks of the file, the mover among them; unmake ends on the mover's old value.
+  Position *p = at("4k3/8/8/3p4/8/8/8/3RK3 w - -");
+  gameBoard.prepared.data.openFileRookBonus = 9;
+  PieceRecord *rook = gameBoard.at(square("d1"));
+  rook->value = 77;  // not the formula's value: only a restore brings it back
+  makeMove(p, word("d1d5"), p + 1);
+  EXPECT_EQ(rook->value, 9);
+  unmakeMove(p + 1);
+  EXPECT_EQ(rook->value, 77);
+  EXPECT_EQ(gameBoard.black.pawnFiles()[3], 1);
+  expectConsistent(p);
+}
+
+TEST_F(MakeMove, PromotionWithCaptureUnmakesBothSteps) {
+  Position *p = at("1r2k3/P7/8/8/8/8/8/4K3 w - -");
+  fillTables(&gameBoard, 11, true);
+  auto before = std::make_unique<Board>(gameBoard);
+  makeMove(p, word("a7b8"), p + 1);
+  EXPECT_EQ(gameBoard.at(square("b8"))->desc.code, WHITE_QUEEN);
+  EXPECT_EQ(gameBoard.white.pawnFiles()[0], 0);
+  unmakeMove(p + 1);
+  Walker w{false};
+  w.expectSameBoard(*before, gameBoard);
+  expectConsistent(p);
+}
+
 TEST_F(MakeMove, CastlingMovesTheRookAndUnmakeReturnsIt) {
   Position *p = at("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
   auto before = std::make_unique<Board>(gameBoard);

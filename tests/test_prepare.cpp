@@ -2,6 +2,8 @@
 // the hanging-piece rule, hand-computed builder steps, colour mirroring,
 // incremental against fresh scores, and random positions (run under the
 // sanitizers: the king-zone writes near the board edge must stay inside).
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -165,7 +167,46 @@ Material randomMaterial(Rand15 &r, int pawnsFrom, int pawnsSpan) {
   return m;
 }
 
+// Calls fn(position, fen, generator) for each of `count` random FENs that
+// set up (the generator goes on from there); returns how many did.
+template <class Fn>
+int forRandomPositions(uint32_t seed, int count, Fn fn) {
+  Rand15 r{seed};
+  int done = 0;
+  for (int i = 0; i < count && !::testing::Test::HasFatalFailure(); i++) {
+    Material m = randomMaterial(r, 0, 9);
+    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
+    if (fen.empty()) continue;
+    fn(PrepareTest::setFen(fen.c_str()), fen, r);
+    done++;
+  }
+  return done;
+}
+
 // ======================= weights =======================
+
+// King distance of every pair of board squares: the larger of the file and
+// the rank difference.
+TEST(KingDistance, LargerOfFileAndRankDifference) {
+  for (int a = 0; a < 64; a++)
+    for (int b = 0; b < 64; b++) {
+      int files = std::abs(a % 8 - b % 8), ranks = std::abs(a / 8 - b / 8);
+      ASSERT_EQ(kingDistance(sq64To88[a], sq64To88[b]), std::max(files, ranks)) << a << " " << b;
+    }
+}
+
+// Closeness by 0x88 difference: cells at the edges and inside of the 15 x 15
+// table (row rank difference + 7, column file difference + 7).
+TEST(CentreCloseness, CellsByRankAndFileDifference) {
+  struct Cell {
+    int ranks, files, closeness;
+  };
+  const Cell cells[] = {{0, 0, 7},   {0, 1, 6},   {-1, 0, 7}, {1, 0, 6},   {0, -1, 7}, {-7, -1, 1},
+                        {-7, 0, 1},  {-7, -7, 0}, {-1, -7, 1}, {0, 7, 0},  {3, -4, 2}, {-4, 3, 2},
+                        {7, 0, 0},   {6, 0, 1},   {-2, -6, 1}, {2, 5, 0},  {-5, 2, 1}};
+  for (const Cell &c : cells)
+    EXPECT_EQ(centreCloseness(16 * c.ranks + c.files), c.closeness) << c.ranks << " " << c.files;
+}
 
 TEST_F(PrepareTest, DefaultWeightsAndThresholds) {
   prepared(nullptr);
@@ -844,13 +885,7 @@ TEST_F(PrepareTest, IncrementalScoreMatchesFreshPreparation) {
 // tables (under the sanitizer builds any stray access aborts), leaves the
 // occupancy snapshot intact and sets every piece's value from the tables.
 TEST_F(PrepareTest, RandomPositionsStayInBounds) {
-  Rand15 r{777};
-  int done = 0;
-  for (int i = 0; i < 400; i++) {
-    Material m = randomMaterial(r, 0, 9);
-    std::string fen = randomFen(r, m, (i & 1) ? 1 : -1);
-    if (fen.empty()) continue;
-    Position *p = setFen(fen.c_str());
+  int done = forRandomPositions(777, 400, [](Position *p, const std::string &fen, Rand15 &r) {
     p->halfMoveClock = r.next() % 140;
     prepare(p, 1);
     ASSERT_EQ(d().occupancy, p->allBits) << fen;
@@ -869,11 +904,33 @@ TEST_F(PrepareTest, RandomPositionsStayInBounds) {
       }
     ASSERT_GE(d().drawClass, 0);
     ASSERT_LE(d().drawClass, 2);
-    done++;
-  }
+  });
   EXPECT_GT(done, 300);
 }
 
+
+// The bitboard reach of every piece against the 0x88 geometry: the kind's
+// capability must allow the difference, and a slider needs the squares
+// between empty. Random positions put sliders behind and in front of men.
+TEST_F(PrepareTest, ReachSetsFollowTheAttackGeometry) {
+  int pieces = 0;
+  forRandomPositions(2718, 200, [&pieces](Position *p, const std::string &fen, Rand15 &) {
+    uint64_t occ = p->allBits;
+    for (PieceListHead *h : {&b()->white, &b()->black})
+      for (PieceRecord *x = h->node.next; x != b()->end(); x = x->next) {
+        uint64_t set = reachSet(x, occ);
+        int cap = x->kind->capability;
+        for (int t = 0; t < 120; t++) {
+          if (!onBoard(t)) continue;
+          bool expected = t != x->square && (attackCapability(t - x->square) & cap) &&
+                          (!(cap & (2 | 4 | 8)) || (squaresBetween(x->square, t) & occ) == 0);
+          ASSERT_EQ((set & squareBit88[t]) != 0, expected) << fen << " piece on " << x->square << " square " << t;
+        }
+        pieces++;
+      }
+  });
+  EXPECT_GT(pieces, 2000);
+}
 
 // Random games from random positions: every child whose move captured or was
 // special is prepared as the search does it (reset 0); the hanging-piece rule

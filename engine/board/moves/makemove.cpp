@@ -61,7 +61,9 @@ inline int isolatedOf(Board *b, int s, int F) { return b->prepared.data.isolated
 inline int doubledOf(Board *b, int s, int F) { return b->prepared.data.doubledIsolatedPressure[s > 0 ? 1 : 0][F]; }
 
 // A pawn of side s leaves file F: the change d from s's point of view.
-int pawnLeavesFile(Board *b, int s, int F) {
+// (Always inline: as a call in the capture steps it made make-move keep its
+// live values on the stack around it.)
+inline __attribute__((always_inline)) int pawnLeavesFile(Board *b, int s, int F) {
   int *own = sideHead(b, s)->pawnFiles();
   int *other = sideHead(b, -s)->pawnFiles();
   int d = (own[F - 1] == 0 && own[F + 1] == 0) ? isolatedOf(b, s, F) : 0;
@@ -351,56 +353,85 @@ void makeMove(Position *P, Move move, Position *C) {
   assert(C->capturedPiece->desc.kind == KING || boardIsOk(C, false));
 }
 
+namespace {
+
+// The rare steps of unmake-move are out of line too, each ending the unmake:
+// the usual moves then restore the board with no registers to save.
+
+// The pawn-file counts that a capture by or of a pawn changed, then the
+// mover's value (last: a rook re-valued on the file gets its old value back).
+__attribute__((noinline)) void restorePawnFiles(Position *C, PieceRecord *m, PieceRecord *cap, int from, int to) {
+  Board *b = C->pg;
+  if (cap->desc.kind == PAWN) raisePawnCount(b, cap->colour, fileOf(to));
+  else b->material += cap->desc.middlegameValue;
+  if (m->desc.kind == PAWN && !isLastRank(to)) {
+    raisePawnCount(b, C->opponent, fileOf(from));
+    lowerPawnCount(b, C->opponent, fileOf(to));
+  }
+  m->value = C->moverOldValue;
+}
+
+// The captured man back in its list and counts, then the mover's value.
+inline void restoreCaptureAndValue(Position *C, PieceRecord *m, PieceRecord *cap, int from, int to) {
+  Board *b = C->pg;
+  if (cap != &b->sentinel) {
+    relink(cap);
+    cap->square -= 8;
+    cap->kind->count++;
+    b->menCount++;
+    if (cap->desc.kind == PAWN || m->desc.kind == PAWN) {
+      restorePawnFiles(C, m, cap, from, to);
+      return;
+    }
+    b->material += cap->desc.middlegameValue;
+  }
+  m->value = C->moverOldValue;
+}
+
+// Castling's rook, the en-passant victim's square or the promoted pawn, then
+// the rest of the unmake.
+__attribute__((noinline)) void undoSpecialMove(Position *C, PieceRecord *m, PieceRecord *cap, int from, int to) {
+  Board *b = C->pg;
+  PieceRecord **sq = b->squares();
+  int kind = m->desc.kind;
+  if (kind == KING) {
+    if (to - from == 2 || to - from == -2) {
+      int rookFrom = castlingRookSquare(from, to);
+      PieceRecord *r = sq[rookFrom];
+      moveRook(b, rookFrom, castlingRookHome(from, to));
+      r->value = rookValue(b, r);
+    }
+  } else if (kind == PAWN) {
+    sq[to] = &b->sentinel;
+    sq[to + 16 * C->side] = cap;
+  } else {
+    int moverColour = C->opponent;
+    m->kind->count--;
+    b->material -= m->desc.middlegameValue;
+    PieceKind *pawn = &b->kinds[moverColour > 0 ? WHITE_PAWN : BLACK_PAWN];
+    m->kind = pawn;
+    m->desc = *pawn;
+    pawn->count++;
+    raisePawnCount(b, moverColour, fileOf(from));
+  }
+  restoreCaptureAndValue(C, m, cap, from, to);
+}
+
+}  // namespace
+
 void unmakeMove(Position *C) {
   assert(C && C->pg && C->capturedPiece);
   Board *b = C->pg;
   PieceRecord **sq = b->squares();
-  PieceRecord *const none = &b->sentinel;
   int from = moveFrom(C->lastMove);
   int to = realTo(C->lastMove);
-  int moverColour = C->opponent;
   PieceRecord *m = sq[to];
   PieceRecord *cap = C->capturedPiece;
   sq[from] = m;
   sq[to] = cap;
   m->square = from;
-
-  if (C->nodeFlags & NODE_SPECIAL_MOVE) {
-    int kind = m->desc.kind;
-    if (kind == KING) {
-      if (to - from == 2 || to - from == -2) {
-        int rookFrom = castlingRookSquare(from, to);
-        PieceRecord *r = sq[rookFrom];
-        moveRook(b, rookFrom, castlingRookHome(from, to));
-        r->value = rookValue(b, r);
-      }
-    } else if (kind == PAWN) {
-      sq[to] = none;
-      sq[to + 16 * C->side] = cap;
-    } else {
-      m->kind->count--;
-      b->material -= m->desc.middlegameValue;
-      PieceKind *pawn = &b->kinds[moverColour > 0 ? WHITE_PAWN : BLACK_PAWN];
-      m->kind = pawn;
-      m->desc = *pawn;
-      pawn->count++;
-      raisePawnCount(b, moverColour, fileOf(from));
-    }
-  }
-
-  if (cap != none) {
-    relink(cap);
-    cap->square -= 8;
-    cap->kind->count++;
-    b->menCount++;
-    if (cap->desc.kind == PAWN) raisePawnCount(b, cap->colour, fileOf(to));
-    else b->material += cap->desc.middlegameValue;
-    if (m->desc.kind == PAWN && !isLastRank(to)) {
-      raisePawnCount(b, moverColour, fileOf(from));
-      lowerPawnCount(b, moverColour, fileOf(to));
-    }
-  }
-  m->value = C->moverOldValue;
+  if (C->nodeFlags & NODE_SPECIAL_MOVE) undoSpecialMove(C, m, cap, from, to);
+  else restoreCaptureAndValue(C, m, cap, from, to);
   assert(!C->parent || C->parent->pg != b || boardIsOk(C->parent, false));
 }
 

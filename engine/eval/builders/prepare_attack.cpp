@@ -5,6 +5,7 @@
 #include "engine/eval/builders/prepare_attack.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "engine/board/moves/attacks.h"
 #include "engine/eval/builders/prepare_data.h"
@@ -25,14 +26,6 @@ constexpr int ZONE_REACH = 2;
 
 inline int sq64(int sq88) { return sq88To64[sq88]; }
 
-// Does this piece reach the square (sliders through empty squares of the occupancy)?
-bool reaches(const PieceRecord *p, int target, uint64_t occupancy) {
-  int cap = p->kind->capability;
-  if (p->square == target || !(attackCapability(target - p->square) & cap)) return false;
-  if (cap & (2 | 4 | 8)) return (squaresBetween(p->square, target) & occupancy) == 0;
-  return true;
-}
-
 // King-zone pair of one side's attack values: the zone lies around the
 // other side's shelter.
 void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
@@ -46,6 +39,15 @@ void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
   int ownPawn = codeOf(side, PAWN), enemyPawn = codeOf(-side, PAWN);
   int toward = 16 * side;  // one rank nearer to the enemy's side
   int w18 = activeSettings.evalWeight18;
+  // The squares where the first enemy piece in list order that reaches them
+  // is below a queen: each piece claims the reached squares no earlier one did.
+  uint64_t reached = 0, minorFirst = 0;
+  for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end(); p = p->next) {
+    if (!onBoard(p->square)) continue;
+    uint64_t r = reachSet(p, d.occupancy);
+    if (p->kind->kind < QUEEN) minorFirst |= r & ~reached;
+    reached |= r;
+  }
   // The zone lies within two steps of the shelter: only that box is visited.
   int zr = rankOf(z), zf = fileOf(z);
   for (int r = std::max(zr - ZONE_REACH, 0); r <= std::min(zr + ZONE_REACH, 7); r++) {
@@ -63,10 +65,8 @@ void kingZoneValues(Board *b, int side, int (*v)[128], int (*e)[128]) {
       if (kingSquares) {
         a = 37, c = 26;
       } else {
-        const PieceRecord *first = nullptr;
-        for (PieceRecord *p = headOf(b, -side)->node.next; p != b->end() && !first; p = p->next)
-          if (onBoard(p->square) && reaches(p, s, d.occupancy)) first = p;
-        if (holdsEnemyPawn || (first && first->kind->kind < QUEEN)) a = 6, c = 6;
+        // below a queen: the first enemy piece in list order that reaches s
+        if (holdsEnemyPawn || inSet(minorFirst, s)) a = 6, c = 6;
         else a = 13, c = 38;
       }
       bool deep = side > 0 ? rankOf(s) < 6 : rankOf(s) > 1;  // below the last two ranks
@@ -127,13 +127,18 @@ void addLineSums(const int *value, const int *carry, int ranks, int files, int *
   for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), acc + padded(r, 0) + step);
 }
 
+// Zeroes the board squares of padded sums (the only ones the sums use).
+void clearSums(int *sum) {
+  for (int r = 0; r < 8; r++)
+    for (int f = 0; f < 8; f++) sum[padded(r, f)] = 0;
+}
+
 // Int sums added to an int16 table once: the table wraps like one add per term.
+inline void addRankSums(int16_t *__restrict to, const int *__restrict from) {
+  for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
+}
 void addSums(int16_t *table, const int *sum) {
-  for (int r = 0; r < 8; r++) {
-    int16_t *__restrict to = table + 16 * r;  // the rank's first 0x88 square
-    const int *__restrict from = sum + padded(r, 0);
-    for (int f = 0; f < 8; f++) to[f] = (int16_t)(to[f] + from[f]);
-  }
+  for (int r = 0; r < 8; r++) addRankSums(table + 16 * r, sum + padded(r, 0));  // 16 * r: the rank's a-file
 }
 
 // An 0x88 table of values on the board squares of the padded board, or of its
@@ -144,6 +149,19 @@ void toPadded(const int *value, int *out, bool transposed) {
 }
 
 }  // namespace
+
+uint64_t reachSet(const PieceRecord *p, uint64_t occupancy) {
+  assert(p && onBoard(p->square));
+  int sq = sq64(p->square);
+  switch (p->kind->kind) {
+    case KING: return kingAttacks[sq];
+    case QUEEN: return queenAttacks(sq, occupancy);
+    case ROOK: return rookAttacks(sq, occupancy);
+    case BISHOP: return bishopAttacks(sq, occupancy);
+    case KNIGHT: return knightAttacks[sq];
+    default: return p->colour > 0 ? whitePawnAttacks[sq] : blackPawnAttacks[sq];
+  }
+}
 
 // Adds, for each side, the values of the squares that a knight or slider
 // reaches from every square to that side's knight, rook, bishop and queen
@@ -161,12 +179,12 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
     if (knights) {
       for (int i = 0; i < PAD_SIZE; i++) value[i] = 0;  // the jumps off the board find zero
       toPadded(knightValue[si], value, false);
-      int sum[PAD_SIZE] = {};
-      for (const auto &j : KNIGHT_JUMPS) {
-        int step = paddedStep(j[0], j[1]);
-        for (int r = 0; r < 8; r++) addRank(sum + padded(r, 0), value + padded(r, 0) + step);
+      int16_t *table = squareTable(b, side, KNIGHT);
+      for (int r = 0; r < 8; r++) {  // a rank at a time: its sums stay in registers
+        int sum[8] = {};
+        for (const auto &j : KNIGHT_JUMPS) addRank(sum, value + padded(r, 0) + paddedStep(j[0], j[1]));
+        addRankSums(table + 16 * r, sum);
       }
-      addSums(squareTable(b, side, KNIGHT), sum);
     }
     if (!orthogonal && !diagonal) continue;
     toPadded(lineValue[si], value, false);
@@ -181,12 +199,15 @@ void addReachTerms(Board *b, const int (*knightValue)[128], const int (*lineValu
         carryT[padded(f, r)] = c;
       }
     }
-    int lineSum[2][PAD_SIZE] = {};  // orthogonal, diagonal
+    int lineSum[2][PAD_SIZE];  // orthogonal, diagonal
+    clearSums(lineSum[0]);
+    clearSums(lineSum[1]);
     if (orthogonal) {
       addLineSums(value, carry, 1, 0, lineSum[0]);
       addLineSums(value, carry, -1, 0, lineSum[0]);
       // along the ranks: up and down the files of the transposed board
-      int sumT[PAD_SIZE] = {};
+      int sumT[PAD_SIZE];
+      clearSums(sumT);
       toPadded(lineValue[si], valueT, true);
       addLineSums(valueT, carryT, 1, 0, sumT);
       addLineSums(valueT, carryT, -1, 0, sumT);
@@ -213,34 +234,35 @@ void prepareAttackTerms(Board *b) {
   const uint64_t wAtt = d.pawnAttacks[0], bAtt = d.pawnAttacks[1];
   bool everywhere = b->kingActive && d.emptyFiles >= 5;
   const uint64_t whiteBack = everywhere ? ~0ULL : WHITE_BACK_AREA, blackBack = everywhere ? ~0ULL : BLACK_BACK_AREA;
-  for (int s = 0; s < 120; s++) {
-    if (!onBoard(s)) continue;
+  for (int i = 0; i < 64; i++) {
+    int s = sq64To88[i];
+    auto in = [i](uint64_t set) { return ((set >> i) & 1) != 0; };
     // 1. own back area
-    if (inSet(whiteBack, s)) v[0][s] = attackBase, e[0][s] = 1;
-    if (inSet(blackBack, s)) v[1][s] = attackBase, e[1][s] = 1;
+    if (in(whiteBack)) v[0][s] = attackBase, e[0][s] = 1;
+    if (in(blackBack)) v[1][s] = attackBase, e[1][s] = 1;
     // 2. squares the enemy pawns attack
-    if (inSet(bAtt, s)) v[0][s] -= attackHit, e[0][s] = 0;
-    if (inSet(wAtt, s)) v[1][s] -= attackHit, e[1][s] = 0;
+    if (in(bAtt)) v[0][s] -= attackHit, e[0][s] = 0;
+    if (in(wAtt)) v[1][s] -= attackHit, e[1][s] = 0;
     // 3. pawns and queens
     int code = codeAt(b, s);
     if (code == WHITE_PAWN) {
       v[0][s] = e[0][s] = 0;
-      if (!inSet(d.wideAttacks[1], s)) v[1][s] += attackSafe;
+      if (!in(d.wideAttacks[1])) v[1][s] += attackSafe;
     } else if (code == BLACK_PAWN) {
       v[1][s] = e[1][s] = 0;
-      if (!inSet(d.wideAttacks[0], s)) v[0][s] += attackSafe;
+      if (!in(d.wideAttacks[0])) v[0][s] += attackSafe;
     } else if (code == BLACK_QUEEN) {
       v[0][s] += 5;
     } else if (code == WHITE_QUEEN) {
       v[1][s] += 5;
     }
     // 4. no negative values
-    for (int i = 0; i < 2; i++)
-      if (v[i][s] < 0) v[i][s] = 0;
+    for (int side = 0; side < 2; side++)
+      if (v[side][s] < 0) v[side][s] = 0;
     // 5. the centre
-    if (inSet(d.centreMask, s)) {
-      if (!inSet(d.pawns[1], s)) v[0][s] += attackCentre;
-      if (!inSet(d.pawns[0], s)) v[1][s] += attackCentre;
+    if (in(d.centreMask)) {
+      if (!in(d.pawns[1])) v[0][s] += attackCentre;
+      if (!in(d.pawns[0])) v[1][s] += attackCentre;
     }
   }
   // 6. king zones

@@ -6,6 +6,9 @@
 #include "engine/board/position.h"
 
 void prepareAttackTerms(Board *board);
+// The squares (0..63) a piece on the board reaches: a slider's lines end on
+// the first square of the occupancy; a pawn reaches its capture squares.
+uint64_t reachSet(const PieceRecord *piece, uint64_t occupancy);
 // Screens and pins over the kings, queens, rooks and bishops (both builders).
 void lineTerms(Board *board, bool endgame);
 // Adds to the knight, rook, bishop and queen tables of each side the values

@@ -12,9 +12,11 @@ const int32_t passedNoQueenDefault[8] = {0, 1, 1, 12, 45, 98, 153, 0};
 const int32_t passedWithQueenDefault[8] = {0, 2, 2, 6, 36, 101, 158, 0};
 const int32_t passedEndgameDefault[8] = {0, 8, 8, 33, 82, 87, 135, 0};
 
+namespace {
+
 // Rows from rank difference -7 (top of the array) to +7; columns file
 // difference -7 .. +7.
-const int8_t centreClosenessData[15][15] = {
+constexpr int8_t CLOSENESS_CELLS[15][15] = {
     /* -7 */ {0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0},
     /* -6 */ {0, 0, 0, 0, 0, 1, 2, 2, 1, 0, 0, 0, 0, 0, 0},
     /* -5 */ {0, 0, 0, 0, 1, 2, 3, 3, 2, 1, 0, 0, 0, 0, 0},
@@ -31,6 +33,18 @@ const int8_t centreClosenessData[15][15] = {
     /*  6 */ {0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0},
     /*  7 */ {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
+
+// The cells by 0x88 difference + 0x77: row r, column f is entry 16 * r + f.
+constexpr ClosenessTable byDifference() {
+  ClosenessTable t{};
+  for (int r = 0; r < 15; r++)
+    for (int f = 0; f < 15; f++) t.cell[16 * r + f] = CLOSENESS_CELLS[r][f];
+  return t;
+}
+
+}  // namespace
+
+const ClosenessTable centreClosenessTable = byDifference();
 
 // Rank 1 first (a1..h1), rank 8 last.
 const int8_t endgameKingWhiteData[64] = {

@@ -19,12 +19,13 @@ extern const int32_t passedWithQueenDefault[8];
 extern const int32_t passedEndgameDefault[8];
 
 // Closeness to a reference square, by 0x88 difference (square - reference):
-// 15 x 15 cells, row = rank difference + 7, column = file difference + 7.
-extern const int8_t centreClosenessData[15][15];
-inline int centreCloseness(int diff) {
-  int u = diff + 0x77;
-  return centreClosenessData[u >> 4][u & 15];
-}
+// 15 x 15 cells, row = rank difference + 7, column = file difference + 7,
+// kept 16 to a row so that difference + 0x77 indexes them at once.
+struct ClosenessTable {
+  int8_t cell[240];
+};
+extern const ClosenessTable centreClosenessTable;
+inline int centreCloseness(int diff) { return centreClosenessTable.cell[diff + 0x77]; }
 
 // Endgame king table for white by 0..63 square (a1 = 0); black reads it with
 // the ranks reversed.

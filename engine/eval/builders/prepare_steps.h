@@ -43,12 +43,8 @@ inline int codeAt(Board *b, int sq) {
   if (!onBoard(sq)) return EMPTY_CODE;
   return b->at(sq)->kind->code;
 }
-inline int kingDistance(int a, int b) {
-  int df = fileOf(a) - fileOf(b), dr = rankOf(a) - rankOf(b);
-  if (df < 0) df = -df;
-  if (dr < 0) dr = -dr;
-  return df > dr ? df : dr;
-}
+// King steps between two board squares: one look-up by their 0x88 difference.
+inline int kingDistance(int a, int b) { return distanceByDifference(a - b); }
 inline int fileDistance(int a, int b) {
   int d = fileOf(a) - fileOf(b);
   return d < 0 ? -d : d;
