@@ -15,8 +15,6 @@
 
 namespace {
 
-inline uint64_t sqBit88(int sq) { return squareBit88[sq]; }
-
 constexpr int QUEEN_CAPABILITY = 2;  // the queen's bit of the capability words
 
 // The king's square `ksq` when the man that has just moved to `to` attacks
@@ -57,7 +55,7 @@ inline bool givesCheckTo(const Position *pos, const PieceRecord *mover, int from
   const Board *b = pos->pg;
   int side = pos->side;
   if (!onBoard(ksq) || ksq == to) return false;
-  uint64_t occ = (pos->allBits & ~sqBit88(from)) | sqBit88(to);
+  uint64_t occ = (pos->allBits & ~bitOf88(from)) | bitOf88(to);
   int d = ksq - to;
   int cap = mover->desc.capability;
   if (mover->desc.kind == PAWN) {
@@ -390,7 +388,7 @@ __attribute__((noinline)) int countExchange(Position *pos, int beta, int alpha, 
       int sq = p->square;
       // an x-ray attacker's blocker: the direct attacker between it and c
       int blocker = -1;
-      if (sqBit88(sq) & behind) {
+      if (bitOf88(sq) & behind) {
         uint64_t between = squaresBetween(sq, c) & pos->allBits;
         blocker = sq64To88[lowestBit(between)];
       }

@@ -13,8 +13,6 @@ namespace {
 
 constexpr int SLIDER_CAPABILITY = 2 | 4 | 8;  // queen, rook, bishop
 
-inline uint64_t bitOf(int sq) { return squareBit[sq88To64[sq]]; }
-
 // Would a piece of this capability on square `from` attack `target`, given the
 // occupancy? Both squares must be on the board.
 inline bool reaches(int capability, int from, int target, uint64_t occupancy) {

@@ -11,7 +11,6 @@
 
 namespace {
 
-inline uint64_t bitOf(int sq) { return squareBit88[sq]; }  // one look-up for a 0x88 square
 inline bool isLastRank(int sq) { return rankOf(sq) == 7 || rankOf(sq) == 0; }
 // The castling right that belongs to a corner square (its rook's home).
 struct CornerRights {
@@ -174,7 +173,7 @@ __attribute__((noinline)) void promote(const Position *P, Move move, Position *C
   m->value = newValue;
   b->material += newKind->middlegameValue;
   C->score -= pawnLeavesFile(b, P->side, fileOf(from));
-  C->enemyPawnBits &= ~bitOf(from);
+  C->enemyPawnBits &= ~bitOf88(from);
 }
 
 // The rook's half of a castling (the king already on `to`).
@@ -184,7 +183,7 @@ __attribute__((noinline)) void castleRook(Position *C, int from, int to) {
   int rookTo = castlingRookSquare(from, to);
   PieceRecord *r = b->squares()[rookFrom];
   moveRook(b, rookFrom, rookTo);
-  C->enemyBits = (C->enemyBits & ~bitOf(rookFrom)) | bitOf(rookTo);
+  C->enemyBits = (C->enemyBits & ~bitOf88(rookFrom)) | bitOf88(rookTo);
   C->nodeFlags |= NODE_SPECIAL_MOVE;
   int v = rookValue(b, r);
   C->score += r->value - v;
@@ -221,7 +220,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
   sq[to] = m;
   m->square = to;
 
-  C->enemyBits = (P->ownBits | bitOf(to)) & ~bitOf(from);
+  C->enemyBits = (P->ownBits | bitOf88(to)) & ~bitOf88(from);
   C->ownBits = P->enemyBits;
   C->ownPawnBits = P->enemyPawnBits;
   C->enemyPawnBits = P->ownPawnBits;
@@ -247,8 +246,8 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       cap = victim;
       C->capturedPiece = victim;
       sq[victimSquare] = none;
-      C->ownBits &= ~bitOf(victimSquare);
-      C->ownPawnBits &= ~bitOf(victimSquare);
+      C->ownBits &= ~bitOf88(victimSquare);
+      C->ownPawnBits &= ~bitOf88(victimSquare);
       C->nodeFlags |= NODE_SPECIAL_MOVE;
     }
   }
@@ -285,7 +284,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
     cap->kind->count--;
     b->menCount--;
     if (cap->desc.kind == PAWN) {
-      C->ownPawnBits &= ~bitOf(capSquare);
+      C->ownPawnBits &= ~bitOf88(capSquare);
       C->score += pawnLeavesFile(b, cap->colour, fileOf(to));
       const int16_t *terms = sideHead(b, cap->colour)->pawnTerms;
       C->score -= terms[to] + terms[to + 8];
@@ -293,7 +292,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       b->material -= cap->desc.middlegameValue;
       if (b->material == 0) C->nodeFlags |= NODE_MATERIAL_ZERO;
     }
-    C->ownBits &= ~bitOf(capSquare);
+    C->ownBits &= ~bitOf88(capSquare);
     // a pawn that captures without promoting changes file (promotion is decided
     // by the target square's rank, here and in unmakeMove)
     if (moverKind == PAWN && !isLastRank(to)) {
@@ -316,7 +315,7 @@ static void makeMoveOnBoard(Position *P, Move move, Position *C) {
       if (isLastRank(to)) {
         promote(P, move, C, m);
       } else {
-        C->enemyPawnBits = (C->enemyPawnBits | bitOf(to)) & ~bitOf(from);
+        C->enemyPawnBits = (C->enemyPawnBits | bitOf88(to)) & ~bitOf88(from);
         if (to - from == 32 * P->side) {
           C->nodeFlags |= NODE_EP_VALID;
           C->epSquare = to - 16 * P->side;

@@ -10,6 +10,8 @@ extern uint64_t squareBit[64];
 extern uint64_t notSquareBit[64];
 extern uint64_t squareBit88[120];
 extern uint64_t notSquareBit88[120];
+// Bit of a board square given as an 0x88 square: one look-up.
+inline uint64_t bitOf88(int sq88) { return squareBit88[sq88]; }
 extern uint64_t rookMask[64];
 extern uint64_t bishopMask[64];
 extern int32_t rookOffset[64];

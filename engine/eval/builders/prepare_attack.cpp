@@ -294,8 +294,7 @@ void lineTerms(Board *b, bool endgame) {
       uint64_t att;
       if (pass == 0) {
         if (okind == KING) continue;
-        att = okind == QUEEN ? queenAttacks(sq64(o), occ) : okind == ROOK ? rookAttacks(sq64(o), occ)
-                                                                          : bishopAttacks(sq64(o), occ);
+        att = reachSet(O, occ);
       } else {
         if (okind == BISHOP) continue;
         att = okind == KING ? kingAttacks[sq64(o)] : okind == QUEEN ? queenAttacks(sq64(o), occ)
