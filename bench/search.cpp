@@ -125,6 +125,13 @@ int main(int argc, char **argv) {
       std::printf("  %s %.3f/%lld", waitKindName((WaitKind)k), statsTotalNs((WaitKind)k) * 1e-9,
                   (long long)statsTotalCount((WaitKind)k));
     std::printf("\n");
+    // Small jobs cost a hand-over and a wake-up each for little search.
+    std::printf("jobs by nodes searched (count, average microseconds):");
+    for (int c = 0; c < JOB_SIZE_CLASSES; c++) {
+      const int64_t n = statsJobCount(c);
+      std::printf("  %s: %lld, %.1f", jobSizeName(c), (long long)n, n ? statsJobNs(c) * 1e-3 / n : 0.0);
+    }
+    std::printf("\n");
   }
   return 0;
 }

@@ -64,6 +64,7 @@ static void *threadMain(void *arg) {
     } while (workIsStale(own) && !stopFlag.load(std::memory_order_relaxed));
 
     statsAdd(i, HELPER_JOB, jobStart);
+    if (smpStatsEnabled) statsJobSize(i, own->nodeCount, statsNow() - jobStart);
     const int64_t mergeStart = statsEnter(i, WAIT_MERGE);
     PT_CHECK(pthread_mutex_lock(&searchMutex));
     if (p->movesTried > triedAtStart) addMovesTried(job.splitNode, 1);

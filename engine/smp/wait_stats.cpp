@@ -12,6 +12,8 @@ namespace {
 struct alignas(64) ThreadWaits {
   std::atomic<int64_t> ns[WAIT_KIND_COUNT];
   std::atomic<int64_t> count[WAIT_KIND_COUNT];
+  std::atomic<int64_t> jobNs[JOB_SIZE_CLASSES];
+  std::atomic<int64_t> jobCount[JOB_SIZE_CLASSES];
 };
 ThreadWaits waits[MAX_THREAD_RECORDS];
 struct alignas(64) Phase {
@@ -22,6 +24,7 @@ std::thread sampler;
 std::atomic<bool> samplerRunning{false};
 int64_t samples, freeUnits, freeUnitsNoSplitter, inKind[WAIT_KIND_COUNT];
 const char *const kindNames[WAIT_KIND_COUNT] = {"idle", "wake", "unit", "ring", "handover", "children", "merge", "return", "search"};
+const char *const sizeNames[JOB_SIZE_CLASSES] = {"0", "1-9", "10-99", "100-999", "1000-9999", "10000+"};
 }  // namespace
 
 #ifdef TESSEL_SMP_STATS
@@ -44,6 +47,14 @@ void statsTime(int thread, WaitKind kind, int64_t since) {
 void statsAdd(int thread, WaitKind kind, int64_t since) {
   phase[thread].kind.store(HELPER_JOB, std::memory_order_relaxed);
   statsTime(thread, kind, since);
+}
+
+void statsJobSize(int thread, int64_t nodes, int64_t ns) {
+  int sizeClass = 0;
+  for (int64_t bound = 1; nodes >= bound && sizeClass < JOB_SIZE_CLASSES - 1; bound *= 10) sizeClass++;
+  ThreadWaits &w = waits[thread];
+  w.jobNs[sizeClass].fetch_add(ns, std::memory_order_relaxed);
+  w.jobCount[sizeClass].fetch_add(1, std::memory_order_relaxed);
 }
 #endif
 
@@ -92,12 +103,31 @@ int64_t statsTotalCount(WaitKind kind) {
   return t;
 }
 
+int64_t statsJobCount(int sizeClass) {
+  int64_t t = 0;
+  for (const ThreadWaits &w : waits) t += w.jobCount[sizeClass].load(std::memory_order_relaxed);
+  return t;
+}
+
+int64_t statsJobNs(int sizeClass) {
+  int64_t t = 0;
+  for (const ThreadWaits &w : waits) t += w.jobNs[sizeClass].load(std::memory_order_relaxed);
+  return t;
+}
+
 void statsReset() {
-  for (ThreadWaits &w : waits)
+  for (ThreadWaits &w : waits) {
     for (int k = 0; k < WAIT_KIND_COUNT; k++) {
       w.ns[k].store(0, std::memory_order_relaxed);
       w.count[k].store(0, std::memory_order_relaxed);
     }
+    for (int c = 0; c < JOB_SIZE_CLASSES; c++) {
+      w.jobNs[c].store(0, std::memory_order_relaxed);
+      w.jobCount[c].store(0, std::memory_order_relaxed);
+    }
+  }
 }
+
+const char *jobSizeName(int sizeClass) { return sizeNames[sizeClass]; }
 
 const char *waitKindName(WaitKind kind) { return kindNames[kind]; }

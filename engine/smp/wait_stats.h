@@ -19,6 +19,10 @@ enum WaitKind {
   WAIT_KIND_COUNT
 };
 
+// Helper jobs by the nodes they searched, in classes of a decimal order:
+// 0, 1-9, 10-99, 100-999, 1000-9999, 10000 and more.
+constexpr int JOB_SIZE_CLASSES = 6;
+
 #ifdef TESSEL_SMP_STATS
 constexpr bool smpStatsEnabled = true;
 int64_t statsNow();  // monotonic nanoseconds
@@ -28,12 +32,15 @@ int64_t statsEnter(int thread, WaitKind kind);
 void statsTime(int thread, WaitKind kind, int64_t since);
 // The same, and the thread is searching again.
 void statsAdd(int thread, WaitKind kind, int64_t since);
+// One job of a helper: the nodes it searched and how long it took.
+void statsJobSize(int thread, int64_t nodes, int64_t ns);
 #else
 constexpr bool smpStatsEnabled = false;
 inline int64_t statsNow() { return 0; }
 inline int64_t statsEnter(int, WaitKind) { return 0; }
 inline void statsTime(int, WaitKind, int64_t) {}
 inline void statsAdd(int, WaitKind, int64_t) {}
+inline void statsJobSize(int, int64_t, int64_t) {}
 #endif
 // The sampler: every period it notes what each thread is doing and how many
 // units of semaphoreA are free, until stopped (the master counts as searching).
@@ -47,5 +54,8 @@ double statsAverageUnusedUnits();
 // Totals over all threads (nanoseconds and counts); zeroed by statsReset.
 int64_t statsTotalNs(WaitKind kind);
 int64_t statsTotalCount(WaitKind kind);
+int64_t statsJobCount(int sizeClass);
+int64_t statsJobNs(int sizeClass);
+const char *jobSizeName(int sizeClass);
 void statsReset();
 const char *waitKindName(WaitKind kind);
