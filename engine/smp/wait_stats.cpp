@@ -91,29 +91,21 @@ double statsAverageThreads(WaitKind kind) { return samples ? (double)inKind[kind
 double statsAverageFreeUnits() { return samples ? (double)freeUnits / samples : 0; }
 double statsAverageUnusedUnits() { return samples ? (double)freeUnitsNoSplitter / samples : 0; }
 
-int64_t statsTotalNs(WaitKind kind) {
+// The sum over all threads of the counter that `field` picks from a record.
+template <typename Field>
+static int64_t sumOverThreads(Field field) {
   int64_t t = 0;
-  for (const ThreadWaits &w : waits) t += w.ns[kind].load(std::memory_order_relaxed);
+  for (const ThreadWaits &w : waits) t += field(w).load(std::memory_order_relaxed);
   return t;
 }
 
+using Counter = const std::atomic<int64_t> &;
+int64_t statsTotalNs(WaitKind kind) { return sumOverThreads([kind](const ThreadWaits &w) -> Counter { return w.ns[kind]; }); }
 int64_t statsTotalCount(WaitKind kind) {
-  int64_t t = 0;
-  for (const ThreadWaits &w : waits) t += w.count[kind].load(std::memory_order_relaxed);
-  return t;
+  return sumOverThreads([kind](const ThreadWaits &w) -> Counter { return w.count[kind]; });
 }
-
-int64_t statsJobCount(int sizeClass) {
-  int64_t t = 0;
-  for (const ThreadWaits &w : waits) t += w.jobCount[sizeClass].load(std::memory_order_relaxed);
-  return t;
-}
-
-int64_t statsJobNs(int sizeClass) {
-  int64_t t = 0;
-  for (const ThreadWaits &w : waits) t += w.jobNs[sizeClass].load(std::memory_order_relaxed);
-  return t;
-}
+int64_t statsJobCount(int c) { return sumOverThreads([c](const ThreadWaits &w) -> Counter { return w.jobCount[c]; }); }
+int64_t statsJobNs(int c) { return sumOverThreads([c](const ThreadWaits &w) -> Counter { return w.jobNs[c]; }); }
 
 void statsReset() {
   for (ThreadWaits &w : waits) {
