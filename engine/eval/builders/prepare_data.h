@@ -27,11 +27,14 @@ struct ClosenessTable {
 extern const ClosenessTable centreClosenessTable;
 inline int centreCloseness(int diff) { return centreClosenessTable.cell[diff + 0x77]; }
 
+// The 0..63 index (a1 = 0) of an 0x88 square, usable in constant expressions.
+constexpr int index64(int sq88) { return (sq88 >> 4) * 8 + (sq88 & 7); }
+
 // Endgame king table for white by 0..63 square (a1 = 0); black reads it with
-// the ranks reversed.
+// the ranks reversed (0x70 flips the rank of an 0x88 square).
 extern const int8_t endgameKingWhiteData[64];
-inline int endgameKingWhite(int sq88) { return endgameKingWhiteData[(sq88 >> 4) * 8 + (sq88 & 7)]; }
-inline int endgameKingBlack(int sq88) { return endgameKingWhiteData[(7 - (sq88 >> 4)) * 8 + (sq88 & 7)]; }
+inline int endgameKingWhite(int sq88) { return endgameKingWhiteData[index64(sq88)]; }
+inline int endgameKingBlack(int sq88) { return endgameKingWhiteData[index64(sq88 ^ 0x70)]; }
 
 // Trapped-piece pattern: a piece code on a square, and up to two pawn squares
 // (pawn code, 12 = unused) that must hold that pawn.
@@ -43,8 +46,6 @@ struct TrappedPattern {
 };
 extern const TrappedPattern trappedPatterns[16];
 
-// The 0..63 index (a1 = 0) of an 0x88 square, for the constant sets below.
-constexpr int index64(int sq88) { return (sq88 >> 4) * 8 + (sq88 & 7); }
 // A set of 0..63 squares (a1 = bit 0) from a list of 0x88 squares.
 constexpr uint64_t squareSet88(std::initializer_list<int> squares88) {
   uint64_t set = 0;
