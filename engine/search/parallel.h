@@ -11,6 +11,8 @@
 // Orders the updates of a split node's alpha, variation and best score by its
 // helpers, and the tablebase probes.
 extern pthread_mutex_t searchMutex;
+void lockSearchMutex();
+void unlockSearchMutex();
 // The epoch of the running search's split work; a board whose epoch lags
 // behind its master's is doing stale work.
 extern std::atomic<int> splitEpochCounter;
@@ -26,9 +28,11 @@ extern void (*endSplitHook)(Position *node);
 // Blocks until every helper is back in the idle ring (end of a search).
 extern void (*helpersIdleHook)();
 
-// Shared words of split points, read and written by several threads.
-inline int loadShared(const int *p) { return __atomic_load_n(p, __ATOMIC_RELAXED); }
-inline void storeShared(int *p, int v) { __atomic_store_n(p, v, __ATOMIC_RELAXED); }
+// Shared words of split points, read and written by several threads. A split
+// node's beta is written before its alpha and read after it: a thread that
+// sees a raised alpha also sees the beta that goes with it.
+inline int loadShared(const int *p) { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
+inline void storeShared(int *p, int v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
 inline int32_t boardEpoch(const Board *b) { return __atomic_load_n(&b->splitEpoch, __ATOMIC_RELAXED); }
 inline void setBoardEpoch(Board *b, int32_t v) { __atomic_store_n(&b->splitEpoch, v, __ATOMIC_RELAXED); }
 // A thread's work is stale when its epoch lags behind its master's.

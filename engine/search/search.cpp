@@ -92,6 +92,18 @@ struct HeldEntry {
   }
 };
 
+// Narrows beta to the node's score ceiling after a move (raised to alpha + 1
+// when the ceiling is not above alpha). At a split point helpers raise alpha
+// and give a narrowed beta back under searchMutex: the narrowing takes it too,
+// so that it never lowers beta under an alpha it has not seen.
+void narrowBeta(const Position *pos, const int *alphaP, int *betaP, bool splitPoint) {
+  if (splitPoint) lockSearchMutex();
+  const int a = loadShared(alphaP), bt = loadShared(betaP);
+  if (a < bt && pos->scoreCeiling < bt && a < DECISIVE_SCORE)
+    storeShared(betaP, pos->scoreCeiling > a ? pos->scoreCeiling : a + 1);
+  if (splitPoint) unlockSearchMutex();
+}
+
 }  // namespace
 
 int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *pv, const Move *excluded) {
@@ -358,7 +370,7 @@ int search(Position *pos, int depth, int beta, int alpha, Move *killers, Move *p
       }
       int a = loadShared(&alpha), bt = loadShared(&beta);
       if (a >= bt) break;
-      if (pos->scoreCeiling < bt && a < DECISIVE_SCORE) storeShared(&beta, pos->scoreCeiling > a ? pos->scoreCeiling : a + 1);
+      if (pos->scoreCeiling < bt && a < DECISIVE_SCORE) narrowBeta(pos, &alpha, &beta, b->splitPoint == pos);
     }
     // 18: wait for the helpers of this node
     if (b->splitPoint == pos) endSplitHook(pos);

@@ -43,9 +43,6 @@ bool epCapturable(const Position *c) {
   return false;
 }
 
-void lockSearchMutex() { ENGINE_ASSERT(pthread_mutex_lock(&searchMutex) == 0); }
-void unlockSearchMutex() { ENGINE_ASSERT(pthread_mutex_unlock(&searchMutex) == 0); }
-
 }  // namespace
 
 // ---- searching one move ----
@@ -416,8 +413,14 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
         break;
       }
     }
-    storeShared(alphaP, score);
     const int alpha = score;
+    const int beta = loadShared(betaP);
+    // A fail high against a beta narrowed by the node's score ceiling is no
+    // cut: the real beta goes back before the new alpha is seen, so that no
+    // thread at a split node takes the pair for a cut and leaves moves unsearched.
+    const bool narrowedFailHigh = alpha >= beta && depth >= 3 && node->savedBeta > beta && node->savedBeta > alpha;
+    if (narrowedFailHigh) storeShared(betaP, node->savedBeta);
+    storeShared(alphaP, alpha);
     if (sharedCopy) {
       int c = splitEpochCounter.fetch_add(1) + 1;
       setBoardEpoch(b, c);
@@ -435,7 +438,6 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     }
     pv[0] = move;
     pv[1] = NO_MOVE;
-    int beta = loadShared(betaP);
 
     // root reports
     if (rootReports) {
@@ -465,15 +467,14 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
       addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
-    if (depth < 3 || node->savedBeta <= beta || node->savedBeta <= alpha) {
+    if (!narrowedFailHigh) {
       node->boundFlags = ENTRY_LOWER_BOUND;
       if (locked) unlockSearchMutex();
       if (!capture && (node->nodeFlags & NODE_SORTED_QUIETS)) rewardCut = true;
       addMovesTried(node, 1);  // helpers at a split point add to the same word
       break;
     }
-    // fail high against a narrowed beta: the real beta back, the move again
-    storeShared(betaP, node->savedBeta);
+    // fail high against a narrowed beta: the move again with the real beta
     full = 1;
     if (!atRoot && rootOnHashMove.load(std::memory_order_relaxed)) iterationDone.store(0);
     if (locked) unlockSearchMutex();

@@ -59,7 +59,8 @@ static void *threadMain(void *arg) {
     do {
       p->movesTried = triedAtStart;
       setBoardEpoch(own, boardEpoch(own->masterBoard));
-      if (loadShared(job.alpha) >= loadShared(job.beta)) break;
+      const int alpha = loadShared(job.alpha);  // alpha first: see parallel.h
+      if (alpha >= loadShared(job.beta)) break;
       searchMove(p, job.depth, job.beta, job.alpha, job.killers, job.pv, job.move, c, excluded);
     } while (workIsStale(own) && !stopFlag.load(std::memory_order_relaxed));
 
