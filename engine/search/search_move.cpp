@@ -382,8 +382,8 @@ void searchMove(Position *node, int depth, int *betaP, int *alphaP, Move *killer
     }
 
     if (searched && searchStopped(b)) {
-      if (sharedCopy && !stopFlag.load(std::memory_order_relaxed) && loadShared(alphaP) < loadShared(betaP)) {
-        int a = loadShared(alphaP);
+      const int a = loadShared(alphaP);  // alpha first: see parallel.h
+      if (sharedCopy && !stopFlag.load(std::memory_order_relaxed) && a < loadShared(betaP)) {
         if (node->futilityGap != -MATE_SCORE) node->futilityGap = margin + a - node->score;
         node->bestScore = std::max(node->bestScore, a);
         full = 1;
