@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
@@ -10,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -113,6 +115,24 @@ std::vector<std::string> platformListDirectory(const char *path) {
   }
   closedir(d);
   return names;
+}
+
+FILE *platformOpenRegularFile(const char *path) {
+  assert(path != nullptr);
+  // Without O_NONBLOCK the open of a FIFO would wait for a writer; the flag is
+  // cleared again once the descriptor is known to be a regular file.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE *f = fdopen(fd, "rb");
+  if (!f) close(fd);
+  return f;
 }
 
 void platformAssertFailed(const char *expr, const char *file, int line) {

@@ -1,9 +1,10 @@
 // Platform layer: the few operating-system services the engine and the program
 // need (clock, sleep, processor count, locked memory, threads, library loading,
-// directory probing), written for POSIX/Linux.
+// directory probing, opening regular files), written for POSIX/Linux.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,12 @@ std::string platformExecutableDir();
 bool platformIsDirectory(const char *path);
 bool platformFileSize(const char *path, uint64_t *size);
 std::vector<std::string> platformListDirectory(const char *path);
+
+// Opens a regular file (or a link to one) for binary reading. Null when the
+// path cannot be opened or is anything else: a directory, a FIFO, a device.
+// The open never waits (a FIFO without a writer is refused at once), and the
+// type is that of what was opened, not of what a check before it saw.
+FILE *platformOpenRegularFile(const char *path);
 
 // Engine-core assertions: expression, source file and line, then exit code 1.
 [[noreturn]] void platformAssertFailed(const char *expr, const char *file, int line);

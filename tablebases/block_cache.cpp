@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/platform.h"
 #include "tablebases/block_decoder.h"
 #include "tablebases/compressed_file.h"
 
@@ -68,10 +69,11 @@ int64_t sideBlocks(const TbDescriptor& d, int side) {
 FILE* openExtent(TbDescriptor& d, int side, int extent) {
   FILE* f = d.file[side][extent];
   if (f) return f;
-  f = std::fopen(d.fileName[side][extent], "rb");
+  // A path that no longer names a regular file fails like a missing one.
+  f = platformOpenRegularFile(d.fileName[side][extent]);
   if (!f) {
     closeTablebaseFiles();  // release handles, then try once more
-    f = std::fopen(d.fileName[side][extent], "rb");
+    f = platformOpenRegularFile(d.fileName[side][extent]);
   }
   d.file[side][extent] = f;
   return f;

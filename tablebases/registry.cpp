@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/platform.h"
 #include "tablebases/block_cache.h"
 #include "tablebases/block_decoder.h"
 #include "tablebases/compressed_file.h"
@@ -179,7 +180,8 @@ int registerTablebaseFile(const char* dir, int id, int side, int extent) {
   int attempt = PLAIN;
   for (; attempt < ATTEMPTS && !f; ++attempt) {
     path = attemptName(base, attempt, side, id, split);
-    if (!path.empty()) f = std::fopen(path.c_str(), "rb");
+    // Anything but a regular file (a directory, a FIFO) counts as missing.
+    if (!path.empty()) f = platformOpenRegularFile(path.c_str());
   }
   if (!f) return 0;
   --attempt;

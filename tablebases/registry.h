@@ -7,6 +7,8 @@
 // for a split table '.' and the extent character, then ".nbw" (side 0) or
 // ".nbb" (side 1) for a plain file; compressed files add ".emd" ("kpk.nbw.emd"),
 // or, unsplit, are "kpk_nbw.emd" or "kpk_nbw_emd", or up to five men "kpknbw.emd".
+// Only a regular file (or a link to one) counts: a directory or a FIFO of such
+// a name is passed over like a missing file.
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 # Tablebases through the built tessel_uci ($1: the bin dir), with tables that
 # the tests' endgame solver writes: exact mate distances for both colours from
 # plain and compressed files, shortest-mate bestmoves, tbhits, the options
-# Use_tablebases and NalimovPath during a session, a corrupt file, and a
-# session that sets the cache many times.
+# Use_tablebases and NalimovPath during a session, a corrupt file, directories
+# and FIFOs under table names, and a session that sets the cache many times.
 set -u
 BIN=${1:?usage: check_uci_tablebases.sh BIN_DIR}
 UCI="$BIN/tessel_uci"
@@ -96,6 +96,73 @@ out=$(printf 'uci\nsetoption name NalimovPath value %s\nisready\nquit\n' "$work/
 rc=$?
 check "a file one byte short: the corrupted-file line" grep -qxF "*** $work/bad/krk.nbw corrupted 27030 27030 27029" <<<"$out"
 check "... and exit code 1 (was $rc)" test "$rc" -eq 1
+
+# ---- only regular files are tables ----
+# live_*: one session driven line by line. live_wait PREFIX SECONDS reads the
+# program's lines (kept in $said) up to one that begins with PREFIX; false when
+# SECONDS pass without a line.
+live_start() {
+  said=""
+  coproc LIVE { timeout 300 "$UCI" 2>&1; }
+  live_pid=$LIVE_PID
+}
+live_send() { printf '%s\n' "$@" >&"${LIVE[1]}"; }
+live_wait() {
+  local line
+  while IFS= read -r -t "$2" line <&"${LIVE[0]}"; do
+    said+="$line"$'\n'
+    [[ $line == "$1"* ]] && return 0
+  done
+  return 1
+}
+live_end() {  # quit; a program that hangs is stopped
+  live_send quit 2>/dev/null
+  live_wait never 10
+  kill -0 "$live_pid" 2>/dev/null && kill "$live_pid"
+  wait "$live_pid" 2>/dev/null
+}
+now_ms() { local t=${EPOCHREALTIME/./}; echo $((10#$t / 1000)); }
+under_a_second() { [[ $1 =~ ^[0-9]+$ ]] && (($1 < 1000)); }
+
+# A directory and a FIFO under table names beside a good krk: registration
+# passes them over at once (a FIFO's open would otherwise wait for a writer).
+mkdir -p "$work/odd"
+"$TABLES" write "$work/odd" krk || { echo "FAIL: writing the tables"; exit 1; }
+mkdir "$work/odd/kqk.nbw" "$work/odd/kpk_nbb.emd"
+mkfifo "$work/odd/kqk.nbb" "$work/odd/kpk.nbw.emd"
+live_start
+live_send uci "setoption name OwnBook value false" "setoption name NalimovPath value $work/odd"
+start=$(now_ms)
+live_send isready
+if live_wait readyok 10; then
+  took="$(($(now_ms) - start))"
+  live_send "position fen $krk" "go depth 10"
+  live_wait bestmove 120
+else
+  took="over 10000"
+fi
+live_end
+check "directory and FIFO of table names: readyok within a second (took $took ms)" under_a_second "$took"
+check "... no *** line" test -z "$(grep '^\*\*\*' <<<"$said")"
+check "... a bestmove" grep -q '^bestmove [a-h]' <<<"$said"
+check "... and krk still hit (tbhits $(max_tbhits "$said"))" test "$(max_tbhits "$said")" -gt 0
+
+# The registered krk files swapped for a directory and a FIFO before the search:
+# every probe answers unknown and the search still ends.
+mkdir -p "$work/swap"
+"$TABLES" write "$work/swap" krk || { echo "FAIL: writing the tables"; exit 1; }
+live_start
+live_send uci "setoption name OwnBook value false" "setoption name NalimovPath value $work/swap" isready
+live_wait readyok 30
+rm "$work/swap/krk.nbw" "$work/swap/krk.nbb"
+mkdir "$work/swap/krk.nbw"
+mkfifo "$work/swap/krk.nbb"
+live_send "position fen $krk" "go depth 10"
+live_wait bestmove 120
+live_end
+check "krk swapped for a directory and a FIFO: still a bestmove" grep -q '^bestmove [a-h]' <<<"$said"
+check "... no *** line" test -z "$(grep '^\*\*\*' <<<"$said")"
+check "... and no tablebase hits" test "$(max_tbhits "$said")" -eq 0
 
 # ---- the cache options set many times do not grow the process ----
 coproc ENG { timeout 120 "$UCI" 2>&1; }

@@ -35,6 +35,28 @@ inline void removeScratchDir(const std::string& dir) {
   if (std::system(command.c_str()) != 0) std::perror("rm");
 }
 
+// Things that are not regular files, to put where a table file is looked for.
+enum class NotAFile { directory, fifo, linkToDirectory };
+constexpr NotAFile NOT_A_FILE_KINDS[] = {NotAFile::directory, NotAFile::fifo,
+                                         NotAFile::linkToDirectory};
+
+inline const char* notAFileName(NotAFile kind) {
+  switch (kind) {
+    case NotAFile::directory: return "directory";
+    case NotAFile::fifo: return "FIFO";
+    default: return "link to a directory";
+  }
+}
+
+// Makes one at path (the link points to the directory holding it).
+inline bool makeNotAFile(const std::string& path, NotAFile kind) {
+  switch (kind) {
+    case NotAFile::directory: return mkdir(path.c_str(), 0755) == 0;
+    case NotAFile::fifo: return mkfifo(path.c_str(), 0644) == 0;
+    default: return symlink(".", path.c_str()) == 0;
+  }
+}
+
 // An anonymous temporary file holding the bytes, positioned at its start.
 inline FILE* memoryFile(const std::vector<uint8_t>& bytes) {
   FILE* f = std::tmpfile();

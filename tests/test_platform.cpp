@@ -1,7 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -51,6 +57,46 @@ TEST(Platform, DirectoryProbes) {
   uint64_t size = 0;
   EXPECT_FALSE(platformFileSize("/", &size));
   EXPECT_FALSE(platformExecutableDir().empty());
+}
+
+// Only a regular file, or a link to one, opens: as an ordinary blocking stream
+// that is not inherited across exec. A directory, a FIFO without a writer (at
+// once, in a child that is stopped if it waits) and a missing path give null.
+TEST(Platform, OpenRegularFileRefusesEverythingElse) {
+  constexpr unsigned CHILD_DEADLINE_SECONDS = 10;
+  char pattern[] = "/tmp/tessel_platform_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern, file = dir + "/file", link = dir + "/link", sub = dir + "/sub",
+                    subLink = dir + "/sublink", fifo = dir + "/fifo";
+  FILE *out = fopen(file.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  fputs("tessel", out);
+  fclose(out);
+  ASSERT_EQ(symlink("file", link.c_str()), 0);
+  ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+  ASSERT_EQ(symlink("sub", subLink.c_str()), 0);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  for (const std::string &path : {file, link}) {
+    FILE *f = platformOpenRegularFile(path.c_str());
+    ASSERT_NE(f, nullptr) << path;
+    char text[8] = {};
+    EXPECT_EQ(fread(text, 1, sizeof text, f), 6u) << path;
+    EXPECT_STREQ(text, "tessel") << path;
+    EXPECT_EQ(fcntl(fileno(f), F_GETFL) & O_NONBLOCK, 0) << path;
+    EXPECT_NE(fcntl(fileno(f), F_GETFD) & FD_CLOEXEC, 0) << path;
+    fclose(f);
+  }
+  for (const std::string &path : {sub, subLink, dir + "/missing"})
+    EXPECT_EQ(platformOpenRegularFile(path.c_str()), nullptr) << path;
+  EXPECT_EXIT(
+      {
+        alarm(CHILD_DEADLINE_SECONDS);
+        std::exit(platformOpenRegularFile(fifo.c_str()) == nullptr ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  for (const std::string &path : {file, link, subLink, fifo}) EXPECT_EQ(std::remove(path.c_str()), 0);
+  EXPECT_EQ(rmdir(sub.c_str()), 0);
+  EXPECT_EQ(rmdir(dir.c_str()), 0);
 }
 
 // Blocked clears and copies touch exactly their N bytes, whole blocks and a

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -23,6 +25,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr int KPK = 1, KNK = 2, KQQK = 35, KBNKNN = 147, KRNKNN = 151, KQQPKQ = 440;
+constexpr unsigned CHILD_DEADLINE_SECONDS = 10;  // a read that hangs fails by then
 
 class TbCacheTest : public ::testing::Test {
  protected:
@@ -57,6 +60,16 @@ class TbCacheTest : public ::testing::Test {
     for (CacheBlock* b = tbDescriptors[id].cacheBuckets[side][block & 31]; b; b = b->bucketNext)
       if (b->block == block) return true;
     return false;
+  }
+  // Reads kpk's white block 0 in a child that must answer before a deadline,
+  // and writes the value, whether the white extent is still registered and
+  // whether black's block 0 is still cached on the checked stream.
+  void readKpkBeforeDeadline() const {
+    alarm(CHILD_DEADLINE_SECONDS);
+    const int32_t value = readCachedValue(KPK, 0, 0, 3);
+    std::fprintf(stderr, "value %d registered %d black cached %d\n", static_cast<int>(value),
+                 tbDescriptors[KPK].fileName[0][0] != nullptr, cached(KPK, 1, 0));
+    std::exit(0);
   }
 };
 
@@ -185,6 +198,28 @@ TEST_F(TbCacheTest, DeletedFileGivesUnknownAndDropsOnlyThatExtent) {
   EXPECT_EQ(tbCacheMru, tbCacheLru);
   EXPECT_EQ(readCachedValue(KPK, 0, 0, 3), TB_VALUE_UNKNOWN);
   EXPECT_TRUE(cached(KPK, 1, 0));
+}
+
+using TbCacheDeathTest = TbCacheTest;
+
+// A file swapped after registration for a directory, a FIFO or a link to a
+// directory answers unknown at once and drops its extent, as a deleted one
+// does, without giving up a cached block; the FIFO's open does not wait.
+TEST_F(TbCacheDeathTest, FileReplacedByANonRegularFileGivesUnknownAndDropsTheExtent) {
+  const Bytes w = tbfiles::patternBytes(81664, 16), b = tbfiles::patternBytes(84012, 17);
+  for (tbfiles::NotAFile kind : tbfiles::NOT_A_FILE_KINDS) {
+    write("kpk.nbw", w);
+    write("kpk.nbb", b);
+    ASSERT_EQ(initTablebases(dir.c_str()), 3);
+    ASSERT_EQ(useCache(8284), 1);
+    ASSERT_EQ(readCachedValue(KPK, 1, 0, 3), signedByte(b[3]));
+    ASSERT_EQ(unlink(path("kpk.nbw").c_str()), 0);
+    ASSERT_TRUE(tbfiles::makeNotAFile(path("kpk.nbw"), kind));
+    EXPECT_EXIT(readKpkBeforeDeadline(), ::testing::ExitedWithCode(0),
+                "^value 32767 registered 0 black cached 1\n$")
+        << tbfiles::notAFileName(kind);
+    ASSERT_EQ(std::remove(path("kpk.nbw").c_str()), 0);
+  }
 }
 
 TEST_F(TbCacheTest, ReadsPastTheEndOfAFile) {

@@ -23,6 +23,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr int KPK = 1, KNK = 2, KNKN = 8, KQQK = 35, KPPKN = 37, KBNKNN = 147, KQQPKQ = 440;
 constexpr int64_t KPK_WHITE = 81664, KPK_BLACK = 84012;
+constexpr unsigned CHILD_DEADLINE_SECONDS = 10;  // a registration that hangs fails by then
 
 // A literal regular expression for the whole of a death test's output.
 std::string exactly(const std::string& text) {
@@ -63,6 +64,18 @@ class TbRegistryTest : public ::testing::Test {
   static void initToStderr(const std::string& paths) {
     dup2(STDERR_FILENO, STDOUT_FILENO);
     initTablebases(paths.c_str());
+  }
+  // Registers in a child that must answer before a deadline, and writes the men
+  // count and kpk's file of each side ("-" for none) on the checked stream.
+  static void registerKpkBeforeDeadline(const std::string& dir) {
+    alarm(CHILD_DEADLINE_SECONDS);
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    const int men = initTablebases(dir.c_str());
+    const std::string white = fileName(KPK, 0, 0), black = fileName(KPK, 1, 0);
+    std::printf("men %d white %s black %s\n", men, white.empty() ? "-" : white.c_str(),
+                black.empty() ? "-" : black.c_str());
+    std::fflush(stdout);
+    std::exit(0);
   }
 };
 
@@ -152,6 +165,15 @@ TEST_F(TbRegistryTest, FiveNameAttempts) {
   initTablebases(dir.c_str());
   EXPECT_EQ(fileName(KPK, 0, 0), dir + "/kpk.nbw");
   EXPECT_EQ(tbDescriptors[KPK].decoder[0][0], nullptr);
+}
+
+TEST_F(TbRegistryTest, LinkToATableRegistersUnderTheLinkName) {
+  const std::string dir = newDir(), store = newDir();
+  write(store, "white side", Bytes(KPK_WHITE, 1));
+  ASSERT_EQ(symlink((store + "/white side").c_str(), (dir + "/kpk.nbw").c_str()), 0);
+  EXPECT_EQ(initTablebases(dir.c_str()), 3);
+  EXPECT_EQ(fileName(KPK, 0, 0), dir + "/kpk.nbw");
+  EXPECT_EQ(fileName(KPK, 1, 0), "");
 }
 
 TEST_F(TbRegistryTest, MenOfTheLargestTable) {
@@ -282,6 +304,31 @@ TEST_F(TbRegistryDeathTest, UnreadableAndBrokenCompressedFiles) {
               exactly("*** Unable to read " + dir + "/kpk_nbw.emd - read error\n"));
   EXPECT_EXIT(initToStderr(other), ::testing::ExitedWithCode(1),
               exactly("*** Unable to read " + other + "/kpk.nbb.emd - file broken\n"));
+}
+
+// A directory, a FIFO or a link to a directory under each name registration
+// tries is passed over at once like a missing file: the next name is still
+// tried, and the other side's table registers.
+TEST_F(TbRegistryDeathTest, OnlyRegularFilesAreTables) {
+  const char* names[] = {"kpk.nbw", "kpk.nbw.emd", "kpk_nbw.emd", "kpk_nbw_emd", "kpknbw.emd"};
+  const int count = static_cast<int>(sizeof names / sizeof names[0]);
+  const Bytes compressed = tbencoder::encode(tbfiles::patternBytes(KPK_WHITE, 7));
+  for (tbfiles::NotAFile kind : tbfiles::NOT_A_FILE_KINDS) {
+    for (int i = 0; i < count; ++i) {
+      const std::string dir = newDir();
+      ASSERT_TRUE(tbfiles::makeNotAFile(dir + "/" + names[i], kind));
+      write(dir, "kpk.nbb", Bytes(KPK_BLACK, 0));
+      std::string white = "-";
+      if (i + 1 < count) {
+        write(dir, names[i + 1], compressed);
+        white = dir + "/" + names[i + 1];
+      }
+      std::fflush(stdout);
+      EXPECT_EXIT(registerKpkBeforeDeadline(dir), ::testing::ExitedWithCode(0),
+                  exactly("men 3 white " + white + " black " + dir + "/kpk.nbb\n"))
+          << tbfiles::notAFileName(kind) << " " << names[i];
+    }
+  }
 }
 
 TEST_F(TbRegistryDeathTest, MaterialOutsideTheTree) {
