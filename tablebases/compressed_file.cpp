@@ -169,13 +169,15 @@ int32_t openCompressedFile(FILE* file, CompressedFile** result) {
     return tbError(CHECK_DISTANCE_COUNT, TB_ERROR_BROKEN);
   if (std::memcmp(fixed + OFFSET_MAGIC, HEADER_MAGIC, sizeof HEADER_MAGIC) != 0)
     return tbError(CHECK_MAGIC, TB_ERROR_BROKEN);
-  if (headerSize > size) return tbError(CHECK_HEADER_PAST_FILE, TB_ERROR_BROKEN);
   if (blockCount < 1) return tbError(CHECK_NO_BLOCKS, TB_ERROR_BROKEN);
   const int64_t sizeStreamBits = int64_t{blockBits} * (blockCount + SIZE_STREAM_EXTRA_VALUES);
   const int64_t sizeStreamBytes = (sizeStreamBits + 7) / 8;
   if (TB_HEADER_FIXED_BYTES + BLOCK_CHECKSUM_BYTES * blockCount + sizeStreamBytes + CRC_BYTES >
       headerSize)
     return tbError(CHECK_HEADER_TOO_SMALL, TB_ERROR_BROKEN);
+  // A file that ends inside its header would read the rest of it short: a read
+  // error, found before H bytes are allocated for a file too small to hold them.
+  if (headerSize > size) return tbError(CHECK_HEADER_PAST_FILE, TB_ERROR_READ);
 
   uint8_t* header = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(headerSize)));
   if (header == nullptr) return tbError(CHECK_HEADER_MEMORY, TB_ERROR_NO_MEMORY);

@@ -499,7 +499,7 @@ TEST(TbHeader, ChecksAreTableDriven) {
   struct Case { const char* name; void (*change)(Bytes&); int32_t kind; };
   const Case cases[] = {
       {"H = 83", [](Bytes& b) { putBigEndian(b, 64, 83); }, TB_ERROR_BROKEN},
-      {"H past the file", [](Bytes& b) { putBigEndian(b, 64, static_cast<uint32_t>(b.size() + 1)); }, TB_ERROR_BROKEN},
+      {"H past the file", [](Bytes& b) { putBigEndian(b, 64, static_cast<uint32_t>(b.size() + 1)); }, TB_ERROR_READ},
       {"bad magic", [](Bytes& b) { b[77] = 65; }, TB_ERROR_BROKEN},
       {"23 distances", [](Bytes& b) { b[71] = 23; }, TB_ERROR_BROKEN},
       {"B = 17", [](Bytes& b) { b[70] = 17; }, TB_ERROR_BROKEN},
@@ -508,7 +508,7 @@ TEST(TbHeader, ChecksAreTableDriven) {
       {"checksum", [](Bytes& b) { b[bigEndian(b, 64) - 1] ^= 1; }, TB_ERROR_BROKEN},
       {"banner", [](Bytes& b) { b[3] ^= 0x20; }, TB_ERROR_BROKEN},
       {"short file", [](Bytes& b) { b.resize(50); }, TB_ERROR_READ},
-      {"cut inside the header", [](Bytes& b) { b.resize(100); }, TB_ERROR_BROKEN},
+      {"cut inside the header", [](Bytes& b) { b.resize(100); }, TB_ERROR_READ},
   };
   for (const Case& c : cases) {
     Bytes b = good;
@@ -529,6 +529,21 @@ TEST(TbHeader, ChecksAreTableDriven) {
   tbencoder::Options o;
   const Bytes bad = tbencoder::assembleHeader({1}, 1, lengths, o);
   EXPECT_EQ(tbErrorKind(openBytes(bad, &cf)), TB_ERROR_BROKEN);
+}
+
+TEST(TbHeader, FileCutInsideItsHeaderIsAReadError) {
+  const Bytes good = tbencoder::encode(structuredBytes(3 * 8192 + 1500, 52));
+  const size_t h = bigEndian(good, 64);
+  ASSERT_GT(h, 100u);
+  CompressedFile* cf = nullptr;
+  for (size_t cut : {size_t{79}, size_t{80}, size_t{81}, h / 2, h - 5, h - 1}) {
+    const Bytes b(good.begin(), good.begin() + cut);
+    EXPECT_EQ(tbErrorKind(openBytes(b, &cf)), TB_ERROR_READ) << "cut at " << cut;
+    EXPECT_EQ(cf, nullptr) << "cut at " << cut;
+  }
+  // Cut at H the header is whole: it opens (only the blocks are missing).
+  ASSERT_EQ(openBytes(Bytes(good.begin(), good.begin() + h), &cf), 0);
+  freeCompressedFile(cf);
 }
 
 TEST(TbHeader, CorruptedFilesNeverReadOutsideTheirBuffers) {

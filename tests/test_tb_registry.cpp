@@ -24,6 +24,14 @@ using Bytes = std::vector<uint8_t>;
 constexpr int KPK = 1, KNK = 2, KNKN = 8, KQQK = 35, KPPKN = 37, KBNKNN = 147, KQQPKQ = 440;
 constexpr int64_t KPK_WHITE = 81664, KPK_BLACK = 84012;
 constexpr unsigned CHILD_DEADLINE_SECONDS = 10;  // a registration that hangs fails by then
+constexpr int OFFSET_HEADER_SIZE = 64;             // of a compressed file, big-endian
+
+// The bytes of a compressed file's header, checksum included.
+size_t headerBytes(const Bytes& file) {
+  size_t h = 0;
+  for (int i = 0; i < 4; ++i) h = (h << 8) | file[OFFSET_HEADER_SIZE + i];
+  return h;
+}
 
 // A literal regular expression for the whole of a death test's output.
 std::string exactly(const std::string& text) {
@@ -304,6 +312,20 @@ TEST_F(TbRegistryDeathTest, UnreadableAndBrokenCompressedFiles) {
               exactly("*** Unable to read " + dir + "/kpk_nbw.emd - read error\n"));
   EXPECT_EXIT(initToStderr(other), ::testing::ExitedWithCode(1),
               exactly("*** Unable to read " + other + "/kpk.nbb.emd - file broken\n"));
+}
+
+TEST_F(TbRegistryDeathTest, CompressedFileCutInsideItsHeaderIsAReadError) {
+  const Bytes good = tbencoder::encode(tbfiles::patternBytes(KPK_WHITE, 6));
+  const size_t h = headerBytes(good);
+  ASSERT_LT(h, good.size());
+  for (size_t cut : {size_t{79}, size_t{80}, h - 5, h - 1}) {
+    const std::string dir = newDir();
+    write(dir, "kpk.nbw.emd", Bytes(good.begin(), good.begin() + cut));
+    std::fflush(stdout);
+    EXPECT_EXIT(initToStderr(dir), ::testing::ExitedWithCode(1),
+                exactly("*** Unable to read " + dir + "/kpk.nbw.emd - read error\n"))
+        << "cut at " << cut;
+  }
 }
 
 // A directory, a FIFO or a link to a directory under each name registration
