@@ -60,8 +60,9 @@ struct Result {
   int64_t nodes = 0;
 };
 
-// Iterations 2 .. depth of the node search on the root, as the driver runs them.
-inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirst = true) {
+// Iterations firstDepth .. depth of the node search on the root, as the driver
+// runs them (a fixed-depth "go" runs the last alone: firstDepth = depth).
+inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirst = true, int firstDepth = 2) {
   if (prepareFirst) prepareRoot();
   Position *root = &rootPosition;
   if (withNullThreat) searchNullMove(root, -9999, 0);
@@ -71,7 +72,7 @@ inline Result searchRoot(int depth, bool withNullThreat = true, bool prepareFirs
   Move lines[2] = {NO_MOVE, NO_MOVE};
   Result r;
   for (int i = 0; i < PV_LENGTH; i++) r.pv[i] = NO_MOVE;
-  for (int d = 2; d <= depth; d++) {
+  for (int d = firstDepth; d <= depth; d++) {
     currentDepth = d;
     pvCount = 0;
     r.score = search(root, d, MATE_SCORE, -9999, killers, r.pv, &lines[0]);

@@ -113,27 +113,6 @@ struct KnknHooks {
   }
 };
 
-// One depth-10 search of the root, as "go depth 10" runs it: a single
-// iteration, whose root narrows beta from its internal search's score, so
-// the first probed mate fails high against the narrowed beta.
-Result searchOnceAtDepth(int depth) {
-  prepareRoot();
-  Position *root = &rootPosition;
-  searchNullMove(root, -MATE_SCORE, 0);
-  root->futilityGap = -MATE_SCORE;
-  lastScore = -MATE_SCORE;
-  currentDepth = depth;
-  pvCount = 0;
-  alignas(4) Move killers[2] = {NO_MOVE, NO_MOVE};
-  Move lines[2] = {NO_MOVE, NO_MOVE};
-  Result r;
-  for (int i = 0; i < PV_LENGTH; i++) r.pv[i] = NO_MOVE;
-  r.score = search(root, depth, MATE_SCORE, -MATE_SCORE, killers, r.pv, &lines[0]);
-  waitHelpersIdle();
-  unmarkHistoryInHash(&hashTable);
-  return r;
-}
-
 TEST(SearchThreads, EveryRootMoveIsProbedAndTheShortestMateWins) {
   initOnce();
   ASSERT_GT(startThreads(4), 0);
@@ -145,7 +124,11 @@ TEST(SearchThreads, EveryRootMoveIsProbedAndTheShortestMateWins) {
       ASSERT_TRUE(setFen(KNKN_ROOT));
       clearHash(&hashTable);
       probedChildren.clear();
-      Result r = searchOnceAtDepth(10);
+      // One iteration at depth 10, as "go depth 10" runs it: the root narrows
+      // beta from its internal search's score, so the first probed mate fails
+      // high against the narrowed beta.
+      Result r = searchRoot(10, true, true, 10);
+      waitHelpersIdle();
       EXPECT_EQ(r.score, expected) << threads << " threads, run " << run;
       EXPECT_EQ(r.pv[0], mv("f1g1")) << threads << " threads, run " << run;
       EXPECT_EQ(probedChildren.size(), size_t(KNKN_PROBED_CHILDREN)) << threads << " threads, run " << run;
